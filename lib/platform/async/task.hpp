@@ -1,0 +1,153 @@
+#pragma once
+
+#include "platform/async/cancellation_error.hpp"
+#include "platform/async/outcome.hpp"
+#include "platform/async/suspend.hpp"
+#include "platform/async/task_context.hpp"
+
+#include <boost/asio/bind_cancellation_slot.hpp>
+#include <boost/asio/co_spawn.hpp>
+#include <boost/asio/detached.hpp>
+#include <boost/asio/error.hpp>
+#include <boost/asio/this_coro.hpp>
+#include <boost/system/system_error.hpp>
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+namespace platform {
+
+template <class T>
+class Task;
+
+namespace detail {
+
+template <class T>
+struct TaskState {
+    std::shared_ptr<CancelState> cancel;
+    std::optional<Outcome<T>> outcome;
+    std::vector<Resume<Outcome<T>>> waiters;
+
+    void finish(Outcome<T> result) {
+        outcome = std::move(result);
+        auto resumes = std::move(waiters);
+        waiters.clear();
+        for (auto& resume : resumes) resume(*outcome);
+    }
+};
+
+// An operation aborted because its task was cancelled reads as the task's cancellation.
+inline std::exception_ptr asCancellation(std::exception_ptr error, const CancelState& cancel) {
+    if (!cancel.cancelled) return error;
+    try {
+        std::rethrow_exception(error);
+    } catch (const boost::system::system_error& e) {
+        if (e.code() == asio::error::operation_aborted) return std::make_exception_ptr(CancellationError{});
+    } catch (...) {
+    }
+    return error;
+}
+
+template <class T>
+asio::awaitable<void> runTask(std::shared_ptr<TaskState<T>> state, asio::awaitable<T> body) {
+    // Cancellation is cooperative: it aborts the operation being awaited, and later awaits still work.
+    co_await asio::this_coro::throw_if_cancelled(false);
+    try {
+        if constexpr (std::is_void_v<T>) {
+            co_await std::move(body);
+            state->finish(Outcome<T>::success({}));
+        } else {
+            T value = co_await std::move(body);
+            state->finish(Outcome<T>::success(std::move(value)));
+        }
+    } catch (...) {
+        state->finish(Outcome<T>::failure(asCancellation(std::current_exception(), *state->cancel)));
+    }
+}
+
+template <class T>
+Task<T> startTask(const asio::any_io_executor& executor, asio::awaitable<T> body,
+                  std::shared_ptr<const TaskLocals> locals) {
+    auto context = std::make_shared<TaskContext>(TaskContext{std::move(locals), std::make_shared<CancelState>()});
+    auto state = std::make_shared<TaskState<T>>();
+    state->cancel = context->cancel;
+    auto inner = unwrapExecutor(executor);
+    // Post first: co_spawn on the running executor would run the child up to its first
+    // suspension before returning, and callers rely on the child not having run yet.
+    asio::post(inner, [inner, context, state, body = std::move(body)]() mutable {
+        auto& signal = context->cancel->signal;
+        asio::co_spawn(asio::any_io_executor(TaskExecutor(inner, context)), runTask<T>(state, std::move(body)),
+                       asio::bind_cancellation_slot(signal.slot(), asio::detached));
+    });
+    return Task<T>(std::move(state));
+}
+
+}  // namespace detail
+
+/// A handle to a spawned coroutine. Dropping the handle does not stop the task.
+///
+/// Copies share the task. Use from the runtime thread the task runs on.
+template <class T>
+class Task {
+public:
+    /// Waits for the task to end and gives its value or rethrows its error; may be awaited any
+    /// number of times, from any task, with the same outcome. Not cancellable.
+    asio::awaitable<T> value() const {
+        auto state = state_;
+        if (!state->outcome) {
+            auto outcome = co_await detail::suspend<detail::Outcome<T>>(
+                [state](detail::Resume<detail::Outcome<T>> resume, auto) {
+                    state->waiters.push_back(std::move(resume));
+                });
+            co_return outcome.get();
+        }
+        co_return state->outcome->get();
+    }
+
+    /// Marks the task cancelled and aborts the operation it waits on, if that operation reacts
+    /// to cancellation.
+    void cancel() const {
+        if (state_->outcome) return;
+        state_->cancel->cancelled = true;
+        state_->cancel->signal.emit(asio::cancellation_type::terminal);
+    }
+
+    bool isCancelled() const noexcept { return state_->cancel->cancelled; }
+    bool isFinished() const noexcept { return state_->outcome.has_value(); }
+
+    /// The value or error of a finished task. Throws std::logic_error while it runs.
+    T get() const {
+        if (!state_->outcome) throw std::logic_error("Task::get on a task that has not finished");
+        return state_->outcome->get();
+    }
+
+    friend bool operator==(const Task& a, const Task& b) noexcept { return a.state_ == b.state_; }
+
+private:
+    template <class U>
+    friend Task<U> detail::startTask(const asio::any_io_executor&, asio::awaitable<U>,
+                                     std::shared_ptr<const detail::TaskLocals>);
+
+    explicit Task(std::shared_ptr<detail::TaskState<T>> state) : state_(std::move(state)) {}
+
+    std::shared_ptr<detail::TaskState<T>> state_;
+};
+
+/// Starts `body` as a new task on `executor`. The task inherits the caller's task-locals and
+/// never runs before the caller next suspends.
+template <class T>
+Task<T> spawn(const asio::any_io_executor& executor, asio::awaitable<T> body) {
+    auto* current = detail::currentTaskContext();
+    auto locals = current ? current->locals : std::make_shared<const detail::TaskLocals>();
+    return detail::startTask<T>(executor, std::move(body), std::move(locals));
+}
+
+/// Starts `body` as a new task that inherits no task-locals.
+template <class T>
+Task<T> spawnDetached(const asio::any_io_executor& executor, asio::awaitable<T> body) {
+    return detail::startTask<T>(executor, std::move(body), std::make_shared<const detail::TaskLocals>());
+}
+
+}  // namespace platform

@@ -1,0 +1,39 @@
+#include "platform/async/task_context.hpp"
+
+#include <algorithm>
+
+namespace platform::detail {
+
+namespace {
+thread_local TaskContext* current = nullptr;
+}  // namespace
+
+const void* TaskLocals::find(const void* key) const noexcept {
+    auto it = std::find_if(entries_.begin(), entries_.end(), [key](const auto& e) { return e.first == key; });
+    return it == entries_.end() ? nullptr : it->second.get();
+}
+
+std::shared_ptr<const TaskLocals> TaskLocals::with(const void* key, std::shared_ptr<const void> value) const {
+    auto copy = std::make_shared<TaskLocals>(*this);
+    auto it = std::find_if(copy->entries_.begin(), copy->entries_.end(),
+                           [key](const auto& e) { return e.first == key; });
+    if (it == copy->entries_.end()) {
+        copy->entries_.emplace_back(key, std::move(value));
+    } else {
+        it->second = std::move(value);
+    }
+    return copy;
+}
+
+TaskContext* currentTaskContext() noexcept { return current; }
+
+ContextScope::ContextScope(TaskContext* context) noexcept : previous_(current) { current = context; }
+
+ContextScope::~ContextScope() { current = previous_; }
+
+asio::any_io_executor unwrapExecutor(const asio::any_io_executor& executor) {
+    if (const auto* task = executor.target<TaskExecutor>()) return task->inner();
+    return executor;
+}
+
+}  // namespace platform::detail
