@@ -1,12 +1,115 @@
 #include "platform/json/parse.hpp"
 
-#include <boost/json/parser.hpp>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include <boost/json/basic_parser_impl.hpp>
+#include <boost/json/value_stack.hpp>
 
 #include "platform/json/decoding_error.hpp"
 
 namespace platform::json {
 
 namespace {
+
+using boost::json::error_code;
+using boost::json::string_view;
+
+/// Builds the DOM as the library's own parser does, except for doubles: Boost.JSON 1.81 reads some
+/// of them one unit in the last place off (-2.8861655387583325e-80 came back as ...332e-80), so
+/// they are read again from their text, which std::from_chars rounds correctly.
+struct Handler {
+    static constexpr std::size_t max_object_size = boost::json::object::max_size();
+    static constexpr std::size_t max_array_size = boost::json::array::max_size();
+    static constexpr std::size_t max_key_size = boost::json::string::max_size();
+    static constexpr std::size_t max_string_size = boost::json::string::max_size();
+
+    boost::json::value_stack stack;
+    std::string numberParts;  // the beginning of a number the parser met in pieces
+
+    explicit Handler(unsigned char* temp, std::size_t size) : stack({}, temp, size) {}
+
+    bool on_document_begin(error_code&) { return true; }
+    bool on_document_end(error_code&) { return true; }
+    bool on_object_begin(error_code&) { return true; }
+    bool on_object_end(std::size_t n, error_code&) {
+        stack.push_object(n);
+        return true;
+    }
+    bool on_array_begin(error_code&) { return true; }
+    bool on_array_end(std::size_t n, error_code&) {
+        stack.push_array(n);
+        return true;
+    }
+    bool on_key_part(string_view s, std::size_t, error_code&) {
+        stack.push_chars(s);
+        return true;
+    }
+    bool on_key(string_view s, std::size_t, error_code&) {
+        stack.push_key(s);
+        return true;
+    }
+    bool on_string_part(string_view s, std::size_t, error_code&) {
+        stack.push_chars(s);
+        return true;
+    }
+    bool on_string(string_view s, std::size_t, error_code&) {
+        stack.push_string(s);
+        return true;
+    }
+    bool on_number_part(string_view s, error_code&) {
+        numberParts.append(s.data(), s.size());
+        return true;
+    }
+    bool on_int64(std::int64_t i, string_view, error_code&) {
+        numberParts.clear();
+        stack.push_int64(i);
+        return true;
+    }
+    bool on_uint64(std::uint64_t u, string_view, error_code&) {
+        numberParts.clear();
+        stack.push_uint64(u);
+        return true;
+    }
+    bool on_double(double d, string_view s, error_code& error) {
+        double value;
+        if (numberParts.empty()) {
+            value = exact(d, s);
+        } else {
+            numberParts.append(s.data(), s.size());
+            value = exact(d, numberParts);
+            numberParts.clear();
+        }
+        // A number beyond the double range would sit in the DOM as an infinity no writer accepts.
+        if (!std::isfinite(value)) {
+            error = boost::json::error::exponent_overflow;
+            return false;
+        }
+        stack.push_double(value);
+        return true;
+    }
+    bool on_bool(bool b, error_code&) {
+        stack.push_bool(b);
+        return true;
+    }
+    bool on_null(error_code&) {
+        stack.push_null();
+        return true;
+    }
+    bool on_comment_part(string_view, error_code&) { return true; }
+    bool on_comment(string_view, error_code&) { return true; }
+
+    /// The correctly rounded value of `text`; the parser's own `d` where the text is out of the
+    /// double range (from_chars then leaves the value to us).
+    static double exact(double d, std::string_view text) {
+        double value = d;
+        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error != std::errc() || end != text.data() + text.size()) return d;
+        return value;
+    }
+};
 
 boost::json::parse_options parseOptions() {
     boost::json::parse_options options;
@@ -18,20 +121,25 @@ boost::json::parse_options parseOptions() {
     return options;
 }
 
+[[noreturn]] void fail(const error_code& error) {
+    auto failure = DecodingError::dataCorrupted("The given data was not valid JSON.");
+    failure.underlying = error.message();
+    throw failure;
+}
+
 }  // namespace
 
 boost::json::value parse(std::string_view text) {
     static const boost::json::parse_options options = parseOptions();
-    boost::json::error_code error;
-    boost::json::parser parser({}, options);
-    parser.write(text.data(), text.size(), error);
-    if (!error) {
-        auto value = parser.release();
-        return value;
-    }
-    auto failure = DecodingError::dataCorrupted("The given data was not valid JSON.");
-    failure.underlying = error.message();
-    throw failure;
+    unsigned char temp[4096];
+    boost::json::basic_parser<Handler> parser(options, temp, sizeof temp);
+    parser.handler().stack.reset();
+    error_code error;
+    auto used = parser.write_some(false, text.data(), text.size(), error);
+    if (!error && used < text.size()) error = boost::json::error::extra_data;
+    if (error) fail(error);
+    if (!parser.done()) fail(boost::json::error::incomplete);
+    return parser.handler().stack.release();
 }
 
 }  // namespace platform::json

@@ -1,0 +1,226 @@
+#include "platform/json/write.hpp"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <limits>
+#include <random>
+#include <string>
+
+#include <boost/json.hpp>
+#include <gtest/gtest.h>
+
+#include "platform/json/encoding_error.hpp"
+#include "platform/json/parse.hpp"
+
+namespace {
+
+using boost::json::array;
+using boost::json::object;
+using boost::json::value;
+using platform::json::WriteOptions;
+using platform::json::write;
+
+struct WriteCase {
+    const char* name;
+    value input;
+    WriteOptions options;
+    std::string expected;
+};
+
+TEST(JsonWriteTest, WritesTheTable) {
+    const WriteOptions unescaped{.escapeSlashes = false};
+    const WriteOptions sorted{.sortedKeys = true};
+    const WriteCase cases[] = {
+        {"Null", nullptr, {}, "null"},
+        {"Bools", array{true, false}, {}, "[true,false]"},
+        {"SlashEscapedByDefault", "a/b", {}, R"("a\/b")"},
+        {"SlashUnescaped", "a/b", unescaped, R"("a/b")"},
+        {"QuoteAndBackslash", "\"\\", {}, R"("\"\\")"},
+        {"ShortEscapes", "\b\f\n\r\t", {}, R"("\b\f\n\r\t")"},
+        {"OtherControlsLowerHex", boost::json::string_view("\x00\x01\x1f", 3), {}, R"("\u0000\u0001\u001f")"},
+        {"DeleteRaw", "\x7f", {}, "\"\x7f\""},
+        {"NonAsciiRaw", "\xc3\xa9 \xe2\x9c\x93 \xf0\x9f\x98\x80", {}, "\"\xc3\xa9 \xe2\x9c\x93 \xf0\x9f\x98\x80\""},
+        {"LineSeparatorsRaw", "\xe2\x80\xa8\xe2\x80\xa9", {}, "\"\xe2\x80\xa8\xe2\x80\xa9\""},
+        {"EscapedKey", object{{"a/\n", 1}}, {}, R"({"a\/\n":1})"},
+        {"WholeDoubleWithoutFraction", 1.0, {}, "1"},
+        {"NegativeZero", -0.0, {}, "-0"},
+        {"Fraction", 0.1, {}, "0.1"},
+        {"Large", 1e21, {}, "1e+21"},
+        {"Small", 1e-7, {}, "1e-07"},
+        {"ShortestRoundTrip", 0.30000000000000004, {}, "0.30000000000000004"},
+        {"Int64Min", std::numeric_limits<std::int64_t>::min(), {}, "-9223372036854775808"},
+        {"UInt64Max", std::numeric_limits<std::uint64_t>::max(), {}, "18446744073709551615"},
+        {"InsertionOrder", object{{"b", 1}, {"a", 2}}, {}, R"({"b":1,"a":2})"},
+        {"SortedEveryLevel",
+         object{{"b", object{{"y", 1}, {"x", 2}}}, {"a", array{object{{"d", 1}, {"c", 2}}}}},
+         sorted,
+         R"({"a":[{"c":2,"d":1}],"b":{"x":2,"y":1}})"},
+        // Byte order: capitals before small letters, every non-ASCII key after all ASCII ones.
+        {"SortedByUnsignedBytes",
+         object{{"\xc3\xa9", 1}, {"a", 2}, {"Z", 3}, {"B", 4}, {"", 5}},
+         sorted,
+         "{\"\":5,\"B\":4,\"Z\":3,\"a\":2,\"\xc3\xa9\":1}"},
+        {"SortedKeysByPrefix", object{{"ab", 1}, {"a", 2}, {"a\x01", 3}}, sorted, R"({"a":2,"a\u0001":3,"ab":1})"},
+        {"Empties", object{{"o", object{}}, {"a", array{}}, {"s", ""}}, {}, R"({"o":{},"a":[],"s":""})"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(write(c.input, c.options), c.expected);
+    }
+}
+
+TEST(JsonWriteTest, WritesPrettyWithNestingAndEmpties) {
+    value input = object{{"b", array{1, object{}, array{}}}, {"a", object{{"k", "v/w"}}}, {"c", object{{"d", array{true}}}}};
+    const char* expected =
+        "{\n"
+        "  \"a\" : {\n"
+        "    \"k\" : \"v/w\"\n"
+        "  },\n"
+        "  \"b\" : [\n"
+        "    1,\n"
+        "    {},\n"
+        "    []\n"
+        "  ],\n"
+        "  \"c\" : {\n"
+        "    \"d\" : [\n"
+        "      true\n"
+        "    ]\n"
+        "  }\n"
+        "}";
+    EXPECT_EQ(write(input, {.sortedKeys = true, .escapeSlashes = false, .pretty = true}), expected);
+    EXPECT_EQ(write(array{}, {.pretty = true}), "[]");
+    EXPECT_EQ(write(3, {.pretty = true}), "3");
+}
+
+TEST(JsonWriteTest, RefusesNanAndInfinityLeavingOutputUntouched) {
+    const double refused[] = {std::nan(""), std::numeric_limits<double>::infinity(),
+                              -std::numeric_limits<double>::infinity()};
+    for (double d : refused) {
+        SCOPED_TRACE(d);
+        std::string out = "kept";
+        value nested = object{{"a", array{1, "long enough text to force the buffer to grow", object{{"x", d}}}}};
+        EXPECT_THROW(platform::json::writeTo(out, nested), platform::json::EncodingError);
+        EXPECT_EQ(out, "kept");
+        EXPECT_THROW(write(d), platform::json::EncodingError);
+    }
+}
+
+TEST(JsonWriteTest, AppendsToExistingText) {
+    std::string out = "data: ";
+    platform::json::writeTo(out, object{{"a", 1}});
+    EXPECT_EQ(out, R"(data: {"a":1})");
+}
+
+// The plain-run scan reads eight bytes at a time; every byte value at every offset around a word
+// boundary must come out exactly as a byte-by-byte escaper would write it.
+TEST(JsonWriteTest, EscapesEveryByteAtEveryOffset) {
+    auto escaped = [](unsigned char c, bool slash) -> std::string {
+        switch (c) {
+        case '"': return "\\\"";
+        case '\\': return "\\\\";
+        case '\b': return "\\b";
+        case '\f': return "\\f";
+        case '\n': return "\\n";
+        case '\r': return "\\r";
+        case '\t': return "\\t";
+        case '/': return slash ? "\\/" : "/";
+        default: break;
+        }
+        if (c < 0x20) {
+            const char* hex = "0123456789abcdef";
+            return std::string("\\u00") + hex[c >> 4] + hex[c & 0xF];
+        }
+        return std::string(1, static_cast<char>(c));
+    };
+    for (bool slash : {true, false}) {
+        for (int byte = 0; byte < 256; ++byte) {
+            for (std::size_t offset = 0; offset <= 17; ++offset) {
+                // Bytes on either side that sit near the special ones in value.
+                std::string text(24, static_cast<char>(offset % 2 ? 0x80 : 0x21));
+                text[offset] = static_cast<char>(byte);
+                std::string expected = "\"";
+                for (char c : text) expected += escaped(static_cast<unsigned char>(c), slash);
+                expected += "\"";
+                ASSERT_EQ(write(value(boost::json::string_view(text)), {.escapeSlashes = slash}), expected)
+                    << "byte " << byte << " at " << offset << " slash " << slash;
+            }
+        }
+    }
+}
+
+TEST(JsonWriteTest, WritesNestingDeeperThanTheParserAccepts) {
+    constexpr int kDepth = 5000;
+    value root = array{};
+    array* innermost = &root.get_array();
+    for (int i = 1; i < kDepth; ++i) innermost = &innermost->emplace_back(array{}).get_array();
+    std::string text = write(root, {.sortedKeys = true});
+    EXPECT_EQ(text, std::string(kDepth, '[') + std::string(kDepth, ']'));
+}
+
+class RandomDocument {
+public:
+    explicit RandomDocument(unsigned seed) : random_(seed) {}
+
+    value make(int depth) {
+        int kinds = depth > 0 ? 9 : 7;
+        switch (pick(kinds)) {
+        case 0: return nullptr;
+        case 1: return pick(2) == 0;
+        case 2: return static_cast<std::int64_t>(random_());
+        case 3: return static_cast<std::uint64_t>(random_()) | (std::uint64_t{1} << 63);
+        case 4: return fraction();
+        case 5:
+        case 6: return value(boost::json::string_view(text()));
+        case 7: {
+            array a;
+            for (int i = pick(5); i > 0; --i) a.push_back(make(depth - 1));
+            return a;
+        }
+        default: {
+            object o;
+            for (int i = pick(5); i > 0; --i) o[text()] = make(depth - 1);
+            return o;
+        }
+        }
+    }
+
+private:
+    int pick(int n) { return static_cast<int>(random_() % static_cast<std::uint64_t>(n)); }
+
+    // A whole double reads back as an integer, so the round trip uses fractions only.
+    double fraction() {
+        for (;;) {
+            std::uint64_t bits = random_();
+            double d;
+            std::memcpy(&d, &bits, sizeof d);
+            if (std::isfinite(d) && std::trunc(d) != d) return d;
+        }
+    }
+
+    std::string text() {
+        static const char* const pieces[] = {"a", "Z", "/", "\"", "\\", "\n", "\x01", "\x1f", " ", "\xc3\xa9",
+                                             "\xe2\x80\xa8", "\xf0\x9f\x98\x80", "0123456789abcdef"};
+        std::string s;
+        for (int i = pick(12); i > 0; --i) s += pieces[pick(std::size(pieces))];
+        return s;
+    }
+
+    std::mt19937_64 random_;
+};
+
+TEST(JsonWriteTest, RoundTripsRandomDocuments) {
+    const WriteOptions variants[] = {{}, {.sortedKeys = true, .escapeSlashes = false}, {.pretty = true}};
+    RandomDocument documents(20240611);
+    for (int i = 0; i < 300; ++i) {
+        value document = documents.make(5);
+        for (const auto& options : variants) {
+            std::string text = write(document, options);
+            SCOPED_TRACE(text);
+            ASSERT_EQ(platform::json::parse(text), document);
+        }
+    }
+}
+
+}  // namespace
