@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+
+#include <boost/asio/awaitable.hpp>
+
+#include "mcp/base/http_request.hpp"
+#include "mcp/base/id.hpp"
+
+namespace mcp {
+
+/// Implemented by a server-side transport that can name the HTTP request that carried a
+/// JSON-RPC request. Runs on the transport's own runtime thread.
+class HTTPContextProviding {
+public:
+    virtual ~HTTPContextProviding() = default;
+
+    /// The HTTP request that carried the request with `id` while that request is in flight;
+    /// nothing otherwise. Never throws.
+    virtual boost::asio::awaitable<std::optional<HTTPRequest>> httpRequestContext(ID id) = 0;
+};
+
+}  // namespace mcp
