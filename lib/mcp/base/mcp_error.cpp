@@ -10,6 +10,7 @@
 #include <boost/system/system_error.hpp>
 #include <cxxabi.h>
 
+#include "mcp/base/detail/value_object.hpp"
 #include "mcp/base/hashing.hpp"
 #include "mcp/base/value.hpp"
 #include "platform/describe.hpp"
@@ -222,7 +223,10 @@ MCPError MCPError::fromJSON(const boost::json::value& json) {
     const auto& object = platform::json::asObject(json);
     auto code = platform::json::required<std::int64_t>(object, "code");
     auto message = platform::json::required<std::string>(object, "message");
-    auto data = platform::json::optional<Value::Object>(object, "data").value_or(Value::Object());
+    Value::Object data;
+    if (const auto* member = object.if_contains("data"); member && !member->is_null()) {
+        data = platform::json::detail::atPath("data", [&] { return detail::decodeValueObject(*member); });
+    }
 
     auto detailOrMessage = [&] { return stringMember(data, "detail").value_or(message); };
     switch (code) {

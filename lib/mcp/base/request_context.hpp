@@ -1,0 +1,27 @@
+#pragma once
+
+#include <utility>
+
+#include <boost/asio/awaitable.hpp>
+
+#include "mcp/base/id.hpp"
+#include "platform/async/task.hpp"
+
+namespace mcp {
+
+/// What a non-waiting send returns: the id of the request it sent and the task that delivers the
+/// outcome. Copies share the task.
+template <class T>
+struct RequestContext {
+    RequestContext(ID requestID, platform::Task<T> requestTask)
+        : requestID(std::move(requestID)), requestTask(std::move(requestTask)) {}
+
+    ID requestID;
+    platform::Task<T> requestTask;
+
+    /// Waits for the task and gives its result or throws its error; the same outcome every time,
+    /// from any task. Waiting neither starts nor cancels the request.
+    boost::asio::awaitable<T> value() const { return requestTask.value(); }
+};
+
+}  // namespace mcp
