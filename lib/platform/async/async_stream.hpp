@@ -3,8 +3,6 @@
 #include "platform/async/cancellation.hpp"
 #include "platform/async/suspend.hpp"
 
-#include <boost/asio/cancellation_type.hpp>
-
 #include <cassert>
 #include <deque>
 #include <exception>
@@ -51,36 +49,7 @@ public:
     }
 
     /// The next element, or nullopt at the end; throws the stream's error once.
-    asio::awaitable<std::optional<T>> next() const {
-        auto state = state_;
-        assert(!state->waiter && "AsyncStream has one consumer");
-        if (isCancelled()) {
-            state->cancel();
-            co_return std::nullopt;
-        }
-        if (!state->buffer.empty()) {
-            std::optional<T> element(std::move(state->buffer.front()));
-            state->buffer.pop_front();
-            co_return element;
-        }
-        if (state->ended) co_return state->takeEnd();
-        auto element = co_await detail::suspend<Delivery>(
-            [state](detail::Resume<Delivery> resume, auto slot) {
-                state->waiter = std::move(resume);
-                if (slot.is_connected()) {
-                    state->slot = slot;
-                    slot.assign([weak = std::weak_ptr<State>(state)](asio::cancellation_type type) {
-                        auto s = weak.lock();
-                        if (!s || (type & asio::cancellation_type::terminal) == asio::cancellation_type::none)
-                            return;
-                        s->slot = {};  // this handler is running: leave it in place
-                        s->cancel();
-                    });
-                }
-            });
-        if (element.error) std::rethrow_exception(element.error);
-        co_return std::move(element.element);
-    }
+    asio::awaitable<std::optional<T>> next() const { return nextOf(state_); }
 
     /// Sets the function called once when the stream terminates; called at once if it already has.
     void onTermination(std::function<void(Termination)> handler) const {
@@ -107,14 +76,11 @@ private:
         std::optional<Termination> terminated;
         std::function<void(Termination)> onTermination;
         detail::Resume<Delivery> waiter;
-        asio::cancellation_slot slot;
 
         ~State() { terminate(Termination::cancelled); }
 
         void resumeWaiter(Delivery delivery) {
             auto resume = std::exchange(waiter, nullptr);
-            if (slot.is_connected()) slot.clear();
-            slot = {};
             resume(std::move(delivery));
         }
         void resumeWaiter(std::optional<T> element) { resumeWaiter(Delivery{std::move(element), nullptr}); }
@@ -140,6 +106,28 @@ private:
             if (auto handler = std::exchange(onTermination, nullptr)) handler(how);
         }
     };
+
+    static asio::awaitable<std::optional<T>> nextOf(std::shared_ptr<State> state) {
+        assert(!state->waiter && "AsyncStream has one consumer");
+        if (isCancelled()) {
+            state->cancel();
+            co_return std::nullopt;
+        }
+        if (!state->buffer.empty()) {
+            std::optional<T> buffered(std::move(state->buffer.front()));
+            state->buffer.pop_front();
+            co_return buffered;
+        }
+        if (state->ended) co_return state->takeEnd();
+        auto wait = detail::suspend<Delivery>(
+            [state](detail::Resume<Delivery> resume) { state->waiter = std::move(resume); });
+        // A consumer cancelled while it waits sees the end.
+        CancellationHandler onCancel([state] { state->cancel(); });
+        auto delivery = co_await std::move(wait);
+        if (delivery.error) std::rethrow_exception(delivery.error);
+        co_return std::move(delivery.element);
+    }
+
 
     std::shared_ptr<State> state_;
 };

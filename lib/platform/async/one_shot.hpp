@@ -27,8 +27,9 @@ public:
         assert(!state->waiting && "OneShot has one waiter");
         if (!state->outcome) {
             state->waiting = true;
-            auto outcome = co_await detail::suspend<detail::Outcome<T>>(
-                [state](detail::Resume<detail::Outcome<T>> resume, auto) { state->resume = std::move(resume); });
+            auto wait = detail::suspend<detail::Outcome<T>>(
+                [state](detail::Resume<detail::Outcome<T>> resume) { state->resume = std::move(resume); });
+            auto outcome = co_await std::move(wait);
             co_return outcome.take();
         }
         co_return state->outcome->take();

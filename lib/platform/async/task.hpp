@@ -5,7 +5,6 @@
 #include "platform/async/suspend.hpp"
 #include "platform/async/task_context.hpp"
 
-#include <boost/asio/bind_cancellation_slot.hpp>
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/detached.hpp>
 #include <boost/asio/error.hpp>
@@ -52,8 +51,6 @@ inline std::exception_ptr asCancellation(std::exception_ptr error, const CancelS
 
 template <class T>
 asio::awaitable<void> runTask(std::shared_ptr<TaskState<T>> state, asio::awaitable<T> body) {
-    // Cancellation is cooperative: it aborts the operation being awaited, and later awaits still work.
-    co_await asio::this_coro::throw_if_cancelled(false);
     try {
         if constexpr (std::is_void_v<T>) {
             co_await std::move(body);
@@ -77,9 +74,8 @@ Task<T> startTask(const asio::any_io_executor& executor, asio::awaitable<T> body
     // Post first: co_spawn on the running executor would run the child up to its first
     // suspension before returning, and callers rely on the child not having run yet.
     asio::post(inner, [inner, context, state, body = std::move(body)]() mutable {
-        auto& signal = context->cancel->signal;
         asio::co_spawn(asio::any_io_executor(TaskExecutor(inner, context)), runTask<T>(state, std::move(body)),
-                       asio::bind_cancellation_slot(signal.slot(), asio::detached));
+                       asio::detached);
     });
     return Task<T>(std::move(state));
 }
@@ -97,21 +93,22 @@ public:
     asio::awaitable<T> value() const {
         auto state = state_;
         if (!state->outcome) {
-            auto outcome = co_await detail::suspend<detail::Outcome<T>>(
-                [state](detail::Resume<detail::Outcome<T>> resume, auto) {
+            auto wait = detail::suspend<detail::Outcome<T>>(
+                [state](detail::Resume<detail::Outcome<T>> resume) {
                     state->waiters.push_back(std::move(resume));
                 });
+            auto outcome = co_await std::move(wait);
             co_return outcome.get();
         }
         co_return state->outcome->get();
     }
 
-    /// Marks the task cancelled and aborts the operation it waits on, if that operation reacts
-    /// to cancellation.
+    /// Marks the task cancelled and runs the cancellation handlers of the operations it waits
+    /// on (see CancellationHandler). Cancellation is cooperative: the task goes on until it
+    /// meets a cancellation point.
     void cancel() const {
         if (state_->outcome) return;
-        state_->cancel->cancelled = true;
-        state_->cancel->signal.emit(asio::cancellation_type::terminal);
+        state_->cancel->cancel();
     }
 
     bool isCancelled() const noexcept { return state_->cancel->cancelled; }

@@ -25,6 +25,17 @@ std::shared_ptr<const TaskLocals> TaskLocals::with(const void* key, std::shared_
     return copy;
 }
 
+void CancelState::cancel() {
+    if (cancelled) return;
+    cancelled = true;
+    // A handler may unregister itself or others while it runs.
+    auto pending = handlers;
+    for (auto& [id, handler] : pending) {
+        bool stillRegistered = std::any_of(handlers.begin(), handlers.end(), [id = id](const auto& h) { return h.first == id; });
+        if (stillRegistered) handler();
+    }
+}
+
 TaskContext* currentTaskContext() noexcept { return current; }
 
 ContextScope::ContextScope(TaskContext* context) noexcept : previous_(current) { current = context; }

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <boost/asio/any_io_executor.hpp>
-#include <boost/asio/cancellation_signal.hpp>
 #include <boost/asio/execution.hpp>
 #include <boost/asio/prefer.hpp>
 #include <boost/asio/query.hpp>
 #include <boost/asio/require.hpp>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <type_traits>
 #include <utility>
@@ -28,10 +29,15 @@ private:
     std::vector<std::pair<const void*, std::shared_ptr<const void>>> entries_;
 };
 
-/// The cancellation state of one task, shared by the task's executor and its handle.
+/// The cancellation state of one task, shared by the task's executor and its handle: the flag,
+/// and the handlers of the cancellable operations the task is waiting on.
 struct CancelState {
     bool cancelled = false;
-    asio::cancellation_signal signal;
+    std::uint64_t nextHandlerId = 0;
+    std::vector<std::pair<std::uint64_t, std::function<void()>>> handlers;
+
+    /// Sets the flag and runs every registered handler once.
+    void cancel();
 };
 
 /// What a task carries from one resumption to the next: its locals and its cancellation state.
