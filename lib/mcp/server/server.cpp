@@ -1,0 +1,570 @@
+#include "mcp/server/server.hpp"
+
+#include <chrono>
+#include <exception>
+
+#include <boost/asio/error.hpp>
+#include <boost/asio/this_coro.hpp>
+#include <boost/json/array.hpp>
+#include <boost/system/system_error.hpp>
+
+#include "mcp/base/http_context_providing.hpp"
+#include "mcp/base/ping.hpp"
+#include "mcp/base/version.hpp"
+#include "platform/async/cancellation.hpp"
+#include "platform/async/task_local.hpp"
+#include "platform/describe.hpp"
+#include "platform/json/codec.hpp"
+#include "platform/json/decoding_error.hpp"
+#include "platform/json/integer.hpp"
+#include "platform/json/parse.hpp"
+
+namespace mcp {
+
+namespace asio = boost::asio;
+
+namespace {
+
+constexpr auto kWouldBlockPause = std::chrono::milliseconds(10);
+
+const platform::TaskLocal<std::optional<Server::HandlerContext>>& handlerContextLocal() {
+    static const platform::TaskLocal<std::optional<Server::HandlerContext>> local;
+    return local;
+}
+
+/// True for the error with which a cancelled task's handler ends.
+bool isCancellation(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const platform::CancellationError&) {
+        return true;
+    } catch (const boost::system::system_error& e) {
+        return e.code() == asio::error::operation_aborted && platform::isCancelled();
+    } catch (...) {
+        return false;
+    }
+}
+
+/// The error a peer is told about: an MCPError as it is, anything else as an internal error
+/// carrying its description.
+MCPError asProtocolError(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const MCPError& e) {
+        return e;
+    } catch (...) {
+        return MCPError::internalError(platform::describe(error));
+    }
+}
+
+Response<AnyMethod> errorResponse(ID id, const std::exception_ptr& error) {
+    return Response<AnyMethod>(std::move(id), asProtocolError(error));
+}
+
+/// The "id" of an unreadable message, when it is a string or an integer.
+std::optional<ID> idOfUnreadable(const boost::json::value& json) {
+    const auto* object = json.if_object();
+    if (!object) return std::nullopt;
+    const auto* id = object->if_contains("id");
+    if (!id) return std::nullopt;
+    if (const auto* text = id->if_string()) return ID(std::string(text->data(), text->size()));
+    if (auto number = platform::json::asInteger(*id)) return ID(*number);
+    return std::nullopt;
+}
+
+template <class T>
+std::optional<T> tryDecode(const boost::json::value& json) {
+    try {
+        return T::fromJSON(json);
+    } catch (const platform::json::DecodingError&) {
+        return std::nullopt;
+    }
+}
+
+// Cheap tests of what each envelope needs at least, so that a message is not put through
+// decodings that cannot succeed (each failed one costs an exception).
+bool mayBeResponse(const boost::json::object& object) {
+    return object.contains("id") && (object.contains("result") || object.contains("error"));
+}
+
+bool mayBeRequest(const boost::json::object& object) {
+    return object.contains("id") && object.contains("method");
+}
+
+bool mayBeNotification(const boost::json::object& object) {
+    return object.contains("method");
+}
+
+}  // namespace
+
+Server::Batch Server::Batch::fromJSON(const boost::json::value& json) {
+    if (!json.is_array()) platform::json::detail::throwUnexpected("Array", json);
+    const auto& array = json.get_array();
+    Batch batch;
+    batch.items.reserve(array.size());
+    for (std::size_t i = 0; i < array.size(); ++i) {
+        const auto& element = array[i];
+        platform::json::detail::atPath(std::to_string(i), [&] {
+            if (element.is_object() && element.get_object().contains("id")) {
+                batch.items.emplace_back(std::in_place_index<0>, Request<AnyMethod>::fromJSON(element));
+            } else {
+                batch.items.emplace_back(std::in_place_index<1>, Message<AnyNotification>::fromJSON(element));
+            }
+        });
+    }
+    return batch;
+}
+
+std::shared_ptr<Server> Server::create(std::string name, std::string version, std::optional<std::string> title,
+                                       std::optional<std::string> instructions, Capabilities capabilities,
+                                       Configuration configuration) {
+    return std::shared_ptr<Server>(new Server(std::move(name), std::move(version), std::move(title),
+                                              std::move(instructions), std::move(capabilities), configuration));
+}
+
+Server::Server(std::string name, std::string version, std::optional<std::string> title,
+               std::optional<std::string> instructions, Capabilities capabilities, Configuration configuration)
+    : serverInfo_(std::move(name), std::move(version), std::move(title)),
+      instructions_(std::move(instructions)),
+      capabilities_(std::move(capabilities)),
+      configuration_(configuration) {}
+
+std::optional<Server::HandlerContext> Server::currentHandlerContext() {
+    return handlerContextLocal().get();
+}
+
+std::optional<logging::Logger> Server::logger() const {
+    if (!connection_) return std::nullopt;
+    return connection_->logger();
+}
+
+// Lifecycle
+
+asio::awaitable<void> Server::start(std::shared_ptr<Transport> transport, InitializeHook initializeHook) {
+    executor_ = platform::detail::unwrapExecutor(co_await asio::this_coro::executor);
+    connection_ = transport;
+    registerDefaultHandlers(std::move(initializeHook));
+    onNotification<CancelledNotification>([weak = weak_from_this()](Message<CancelledNotification> message) {
+        return handleCancellation(weak, std::move(message));
+    });
+    co_await transport->connect();
+    if (auto logger = this->logger()) {
+        logger->debug("Server started", {{"name", name()}, {"version", version()}});
+    }
+    task_ = platform::spawn(executor_, receiveLoop(shared_from_this(), std::move(transport)));
+}
+
+asio::awaitable<void> Server::stop() {
+    if (task_) {
+        task_->cancel();
+        task_.reset();
+    }
+    auto waiters = std::exchange(pendingRequests_, {});
+    for (auto& [id, waiter] : waiters) {
+        waiter.resumeThrowing(std::make_exception_ptr(MCPError::internalError("Server disconnected")));
+    }
+    if (auto connection = connection_) {
+        co_await connection->disconnect();
+        if (connection_ == connection) connection_.reset();
+    }
+}
+
+asio::awaitable<void> Server::waitUntilCompleted() {
+    if (auto task = task_) {
+        try {
+            co_await task->value();
+        } catch (...) {
+            // The loop ends quietly; nothing to report here.
+        }
+    }
+}
+
+// The receive loop
+
+asio::awaitable<void> Server::receiveLoop(std::shared_ptr<Server> self, std::shared_ptr<Transport> transport) {
+    auto stream = transport->receive();
+    try {
+        while (true) {
+            auto chunk = co_await stream.next();
+            if (!chunk || platform::isCancelled()) break;
+            co_await self->handleChunk(std::move(*chunk));
+        }
+    } catch (...) {
+        if (auto logger = self->logger()) {
+            auto error = std::current_exception();
+            logger->error("Fatal error in message handling loop", {{"error", [&] { return platform::describe(error); }}});
+        }
+    }
+    if (auto logger = self->logger()) logger->debug("Server finished");
+}
+
+asio::awaitable<void> Server::handleChunk(std::string chunk) {
+    std::optional<ID> idForError;
+    std::exception_ptr failure;
+    try {
+        co_await dispatchChunk(chunk, idForError);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!failure) co_return;
+
+    if (MCPError::isResourceTemporarilyUnavailable(failure)) {
+        // The message is dropped; pause before the next one.
+        try {
+            co_await platform::sleepFor(kWouldBlockPause);
+        } catch (const platform::CancellationError&) {
+        }
+        co_return;
+    }
+    if (auto logger = this->logger()) {
+        logger->error("Error processing message", {{"error", [&] { return platform::describe(failure); }}});
+    }
+    auto response = errorResponse(idForError ? std::move(*idForError) : ID::random(), failure);
+    try {
+        co_await send(std::move(response));
+    } catch (...) {
+        // Nobody is left to tell.
+    }
+}
+
+asio::awaitable<void> Server::dispatchChunk(const std::string& chunk, std::optional<ID>& idForError) {
+    boost::json::value json;
+    bool parsed = true;
+    try {
+        json = platform::json::parse(chunk);
+    } catch (const platform::json::DecodingError&) {
+        parsed = false;
+    }
+    if (parsed) {
+        if (json.is_array()) {
+            if (auto batch = tryDecode<Batch>(json)) {
+                co_await handleBatch(std::move(*batch));
+                co_return;
+            }
+        } else if (const auto* object = json.if_object()) {
+            if (mayBeResponse(*object)) {
+                if (auto response = tryDecode<Response<AnyMethod>>(json)) {
+                    co_await handleResponse(std::move(*response));
+                    co_return;
+                }
+            }
+            if (mayBeRequest(*object)) {
+                if (auto request = tryDecode<Request<AnyMethod>>(json)) {
+                    // Not awaited: the loop goes on with the next message while the request runs.
+                    auto executor = co_await asio::this_coro::executor;
+                    platform::spawn(executor, runRequest(shared_from_this(), std::move(*request)));
+                    co_return;
+                }
+            }
+            if (mayBeNotification(*object)) {
+                if (auto message = tryDecode<Message<AnyNotification>>(json)) {
+                    co_await handleMessage(std::move(*message));
+                    co_return;
+                }
+            }
+        }
+        idForError = idOfUnreadable(json);
+    }
+    throw MCPError::parseError("Invalid message format");
+}
+
+asio::awaitable<void> Server::runRequest(std::shared_ptr<Server> self, Request<AnyMethod> request) {
+    try {
+        co_await self->handleRequest(std::move(request), true);
+    } catch (...) {
+        // handleRequest has answered what could be answered.
+    }
+}
+
+// Dispatch
+
+asio::awaitable<std::optional<Response<AnyMethod>>> Server::handleRequest(Request<AnyMethod> request,
+                                                                          bool sendResponse) {
+    if (!sendResponse && request.method.empty()) {
+        co_return Response<AnyMethod>(std::move(request.id), MCPError::invalidRequest("Invalid batch item format"));
+    }
+    if (auto logger = this->logger()) {
+        logger->trace("Processing request",
+                      {{"method", request.method}, {"id", [&] { return request.id.description(); }}});
+    }
+    if (configuration_.strict && !isInitialized_ && request.method != Initialize::name &&
+        request.method != Ping::name) {
+        auto refusal = MCPError::invalidRequest("Server is not initialized");
+        if (!sendResponse) throw refusal;
+        co_await send(Response<AnyMethod>(std::move(request.id), std::move(refusal)));
+        co_return std::nullopt;
+    }
+
+    auto found = methodHandlers_.find(request.method);
+    if (found == methodHandlers_.end()) {
+        Response<AnyMethod> response(request.id, MCPError::methodNotFound("Unknown method: " + request.method));
+        if (!sendResponse) co_return response;
+        co_await send(std::move(response));
+        co_return std::nullopt;
+    }
+    auto box = found->second;
+
+    std::optional<HTTPRequest> httpContext;
+    if (auto connection = connection_) {
+        if (auto* provider = dynamic_cast<HTTPContextProviding*>(connection.get())) {
+            httpContext = co_await provider->httpRequestContext(request.id);
+        }
+    }
+
+    ID id = request.id;
+    auto executor = co_await asio::this_coro::executor;
+    // The task inherits the binding; nothing else sees it. It cannot run before it is stored below,
+    // since spawn never starts a task before the caller suspends.
+    auto task = handlerContextLocal().withValue(HandlerContext(id, std::move(httpContext)), [&] {
+        return platform::spawn(executor, runHandler(shared_from_this(), std::move(box), std::move(request)));
+    });
+    pendingRequestTasks_.insert_or_assign(id, task);
+    // However this ends, the entry goes with it (it keeps the server alive for that).
+    std::shared_ptr<void> entry(nullptr, [self = shared_from_this(), id](std::nullptr_t) {
+        self->pendingRequestTasks_.erase(id);
+    });
+
+    std::optional<Response<AnyMethod>> response;
+    std::exception_ptr failure;
+    try {
+        response = co_await task.value();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (response) {
+        if (!sendResponse) co_return response;
+        try {
+            co_await send(std::move(*response));
+            co_return std::nullopt;
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    if (isCancellation(failure)) co_return std::nullopt;
+
+    auto fallback = errorResponse(std::move(id), failure);
+    if (!sendResponse) co_return fallback;
+    co_await send(std::move(fallback));
+    co_return std::nullopt;
+}
+
+asio::awaitable<Response<AnyMethod>> Server::runHandler(std::shared_ptr<Server> self,
+                                                       std::shared_ptr<const RequestHandlerBox> box,
+                                                       Request<AnyMethod> request) {
+    ID id = request.id;
+    std::string method = request.method;
+    std::exception_ptr failure;
+    try {
+        platform::checkCancellation();
+        auto response = co_await (*box)(std::move(request));
+        co_return response;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (isCancellation(failure)) {
+        if (auto logger = self->logger()) {
+            logger->debug("Request cancelled", {{"id", [&] { return id.description(); }}, {"method", method}});
+        }
+        throw platform::CancellationError();
+    }
+    co_return errorResponse(std::move(id), failure);
+}
+
+asio::awaitable<void> Server::handleMessage(Message<AnyNotification> message) {
+    if (auto logger = this->logger()) logger->trace("Processing notification", {{"method", message.method}});
+    if (configuration_.strict && !isInitialized_ && message.method != InitializedNotification::name) {
+        throw MCPError::invalidRequest("Server is not initialized");
+    }
+    auto found = notificationHandlers_.find(message.method);
+    if (found == notificationHandlers_.end()) co_return;
+    // A copy: handlers may register further handlers while the list runs.
+    auto handlers = found->second;
+    for (const auto& handler : handlers) {
+        std::exception_ptr failure;
+        try {
+            co_await (*handler)(message);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (!failure) continue;
+        if (auto logger = this->logger()) {
+            logger->error("Error handling notification",
+                          {{"method", message.method}, {"error", [&] { return platform::describe(failure); }}});
+        }
+    }
+}
+
+asio::awaitable<void> Server::handleBatch(Batch batch) {
+    if (auto logger = this->logger()) logger->trace("Processing batch request", {{"size", batch.items.size()}});
+    if (batch.items.empty()) {
+        co_await send(Response<AnyMethod>(ID::random(), MCPError::invalidRequest("Batch array must not be empty")));
+        co_return;
+    }
+    boost::json::array responses;
+    for (auto& item : batch.items) {
+        if (auto* request = std::get_if<Request<AnyMethod>>(&item)) {
+            ID id = request->id;
+            std::optional<Response<AnyMethod>> response;
+            std::exception_ptr failure;
+            try {
+                response = co_await handleRequest(std::move(*request), false);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            if (failure) {
+                responses.push_back(errorResponse(std::move(id), failure).toJSON());
+            } else if (response) {
+                responses.push_back(response->toJSON());
+            }
+        } else {
+            try {
+                co_await handleMessage(std::move(std::get<Message<AnyNotification>>(item)));
+            } catch (...) {
+                // A notification in a batch is never answered.
+            }
+        }
+    }
+    if (responses.empty()) co_return;
+    auto data = encode(boost::json::value(std::move(responses)));
+    if (!connection_) throw MCPError::internalError("Server connection not initialized");
+    co_await sendEncoded(std::move(data));
+}
+
+// Sending
+
+asio::awaitable<void> Server::sendEncoded(std::string data) {
+    // Held here: `stop` may drop the connection while the transport sends.
+    auto connection = connection_;
+    co_await connection->send(std::move(data));
+}
+
+// Logging to the client
+
+asio::awaitable<void> Server::log(LogLevel level, std::optional<std::string> logger, Value data) {
+    co_await notify(LogMessageNotification::message({level, std::move(logger), std::move(data)}));
+}
+
+// Requests to the client
+
+std::optional<AnyPendingRequest> Server::removePendingResponse(const ID& id) {
+    auto found = pendingRequests_.find(id);
+    if (found == pendingRequests_.end()) return std::nullopt;
+    auto waiter = std::move(found->second);
+    pendingRequests_.erase(found);
+    return waiter;
+}
+
+void Server::validateClientCapability(bool declared, std::string_view name) const {
+    if (!configuration_.strict) return;
+    if (!clientCapabilities_) throw MCPError::methodNotFound("Client capabilities not initialized");
+    if (!declared) throw MCPError::methodNotFound(std::string(name) + " is not supported by the client");
+}
+
+asio::awaitable<std::vector<Root>> Server::listRoots() {
+    if (!connection_) throw MCPError::internalError("Server connection not initialized");
+    validateClientCapability(clientCapabilities_ && clientCapabilities_->roots, "Roots");
+    auto task = send(ListRoots::request(ID::random()));
+    auto result = co_await task.value();
+    co_return std::move(result.roots);
+}
+
+asio::awaitable<void> Server::writeRequest(std::shared_ptr<Server> self, std::shared_ptr<Transport> connection, ID id,
+                                           std::string data) {
+    // Stopped before the write began: the waiter has its answer, and nobody else waits for this.
+    if (!self->pendingRequests_.contains(id)) co_return;
+    std::exception_ptr failure;
+    try {
+        co_await connection->send(std::move(data));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!failure) co_return;
+    // When the entry is gone, a response or `stop` got there first and the error is dropped.
+    if (auto waiter = self->removePendingResponse(id)) waiter->resumeThrowing(failure);
+}
+
+asio::awaitable<void> Server::handleResponse(Response<AnyMethod> response) {
+    if (auto waiter = removePendingResponse(response.id)) {
+        if (const auto* error = response.failure()) {
+            waiter->resumeThrowing(std::make_exception_ptr(*error));
+        } else {
+            waiter->resumeReturning(std::move(*std::get_if<0>(&response.result)));
+        }
+        co_return;
+    }
+    if (auto logger = this->logger()) {
+        logger->warning("Received response for unknown request", {{"id", [&] { return response.id.description(); }}});
+    }
+}
+
+// Default handlers and the initialisation state
+
+void Server::registerDefaultHandlers(InitializeHook initializeHook) {
+    withMethodHandler<Initialize>(
+        [weak = weak_from_this(), hook = std::move(initializeHook)](Initialize::Parameters parameters) {
+            return answerInitialize(weak, hook, std::move(parameters));
+        });
+    withMethodHandler<Ping>([](Empty) -> asio::awaitable<Empty> { co_return Empty{}; });
+}
+
+asio::awaitable<Initialize::Result> Server::answerInitialize(std::weak_ptr<Server> weak, InitializeHook hook,
+                                                             Initialize::Parameters parameters) {
+    auto server = weak.lock();
+    if (!server) throw MCPError::internalError("Server was deallocated");
+    if (server->isInitialized_) throw MCPError::invalidRequest("Server is already initialized");
+    if (hook) co_await hook(parameters.clientInfo, parameters.capabilities);
+    auto version = Version::negotiated(parameters.protocolVersion);
+    server->setInitialState(std::move(parameters.clientInfo), std::move(parameters.capabilities), version);
+    co_return Initialize::Result{std::move(version), server->capabilities_, server->serverInfo_,
+                                 server->instructions_, std::nullopt};
+}
+
+void Server::setInitialState(ClientInfo clientInfo, ClientCapabilities clientCapabilities,
+                             std::string protocolVersion) {
+    // Another "initialize" may have completed while this one awaited its hook: one handshake only.
+    if (isInitialized_) throw MCPError::invalidRequest("Server is already initialized");
+    clientInfo_ = std::move(clientInfo);
+    clientCapabilities_ = std::move(clientCapabilities);
+    protocolVersion_ = std::move(protocolVersion);
+    isInitialized_ = true;
+}
+
+// Cancellation
+
+std::optional<Server::RequestTask> Server::removePendingRequest(const ID& id) {
+    auto found = pendingRequestTasks_.find(id);
+    if (found == pendingRequestTasks_.end()) return std::nullopt;
+    auto task = std::move(found->second);
+    pendingRequestTasks_.erase(found);
+    return task;
+}
+
+asio::awaitable<void> Server::handleCancellation(std::weak_ptr<Server> weak, Message<CancelledNotification> message) {
+    auto server = weak.lock();
+    if (!server) co_return;
+    const auto& requestId = message.params.requestId;
+    auto requestIdText = [&] { return requestId ? requestId->description() : std::string("none"); };
+    auto reasonText = [&] { return message.params.reason.value_or("none"); };
+    if (auto logger = server->logger()) {
+        logger->debug("Received cancellation notification", {{"requestId", requestIdText}, {"reason", reasonText}});
+    }
+    if (!requestId) {
+        if (auto logger = server->logger()) {
+            logger->warning("Received cancellation notification with no requestId (violates spec MUST)",
+                            {{"reason", reasonText}});
+        }
+        co_return;
+    }
+    if (auto task = server->removePendingRequest(*requestId)) {
+        task->cancel();
+        if (auto logger = server->logger()) logger->debug("Cancelled request", {{"requestId", requestIdText}});
+    } else if (auto logger = server->logger()) {
+        logger->trace("Cancellation notification for unknown or completed request", {{"requestId", requestIdText}});
+    }
+}
+
+asio::awaitable<void> Server::cancelRequest(ID id, std::optional<std::string> reason) {
+    co_await notify(CancelledNotification::message({std::move(id), std::move(reason)}));
+}
+
+}  // namespace mcp
