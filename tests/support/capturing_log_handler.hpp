@@ -44,7 +44,7 @@ struct CapturedLogEvent {
 ///     runTheEngine(logger);
 ///     EXPECT_EQ(handler.countOf(logging::Level::warning, "Failed to decode message"), 1u);
 ///     EXPECT_EQ(handler.events().front().metadataText("method"), "tools/call");
-class CapturingLogHandler final : public logging::LogHandler {
+class CapturingLogHandler : public logging::LogHandler {
 public:
     explicit CapturingLogHandler(logging::Level level = logging::Level::trace);
 
