@@ -328,7 +328,7 @@ TEST(AsyncStreamTest, DroppingAnUnfinishedStreamTerminatesItAsCancelled) {
 TEST(RunAsyncTest, ReportsACoroutineThatCanNeverFinish) {
     asio::io_context io;
     OneShot<void> never;
-    EXPECT_THROW(runAsync(io, [never]() -> asio::awaitable<void> { co_await never.wait(); }), std::runtime_error);
+    EXPECT_THROW(runAsync(io, [never]() -> asio::awaitable<void> { co_await never.wait(); }, 50ms), std::runtime_error);
     // Let the waiter end so that nothing is left behind.
     never.resume();
     io.restart();
