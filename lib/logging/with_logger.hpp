@@ -24,9 +24,9 @@ struct MergingMetadata {
 /// Changes to the current logger, applied in this order: the level, then the handler (which
 /// keeps its own level), then the handler's whole metadata.
 struct LoggerOverrides {
-    std::optional<Level> logLevel;
-    std::optional<AnyLogHandler> handler;
-    std::optional<Metadata> metadata;
+    std::optional<Level> logLevel = std::nullopt;
+    std::optional<AnyLogHandler> handler = std::nullopt;
+    std::optional<Metadata> metadata = std::nullopt;
 };
 
 namespace detail {
