@@ -19,8 +19,8 @@ struct CancelledNotification : BasicNotification<CancelledNotification> {
     /// Both members optional both ways, so {} is valid; a message without "params" reads as both
     /// absent. Built as `Parameters{requestId, reason}`.
     struct Parameters {
-        std::optional<ID> requestId;
-        std::optional<std::string> reason;
+        std::optional<ID> requestId{};
+        std::optional<std::string> reason{};
 
         boost::json::value toJSON() const;
         /// Throws DecodingError for a member of the wrong kind ("requestId": true).

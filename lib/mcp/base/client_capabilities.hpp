@@ -23,8 +23,8 @@ struct ClientCapabilities {
         using Tools = Empty;
         using Context = Empty;
 
-        std::optional<Tools> tools;
-        std::optional<Context> context;
+        std::optional<Tools> tools{};
+        std::optional<Context> context{};
 
         /// {"tools": {}, "context": {}}, each only when present.
         boost::json::value toJSON() const;
@@ -40,8 +40,8 @@ struct ClientCapabilities {
         using Form = Empty;
         using URL = Empty;
 
-        std::optional<Form> form;
-        std::optional<URL> url;
+        std::optional<Form> form{};
+        std::optional<URL> url{};
 
         boost::json::value toJSON() const;
         /// Read like Sampling, except that a non-object, or an object declaring neither mode, means
@@ -53,7 +53,7 @@ struct ClientCapabilities {
 
     /// The client answers "roots/list"; `listChanged` true: it announces changes of its roots.
     struct Roots {
-        std::optional<bool> listChanged;
+        std::optional<bool> listChanged{};
 
         boost::json::value toJSON() const;
         /// Requires an object whose "listChanged" is a boolean when present. Throws DecodingError.
@@ -62,10 +62,10 @@ struct ClientCapabilities {
         bool operator==(const Roots&) const = default;
     };
 
-    std::optional<Sampling> sampling;
-    std::optional<Elicitation> elicitation;
-    std::optional<std::map<std::string, std::string>> experimental;
-    std::optional<Roots> roots;
+    std::optional<Sampling> sampling{};
+    std::optional<Elicitation> elicitation{};
+    std::optional<std::map<std::string, std::string>> experimental{};
+    std::optional<Roots> roots{};
 
     /// "sampling", "elicitation", "experimental", "roots", each only when present; {} for none.
     boost::json::value toJSON() const;

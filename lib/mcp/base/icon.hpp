@@ -20,9 +20,9 @@ struct Icon {
     static std::optional<Theme> themeFromRawValue(std::string_view text) noexcept;
 
     std::string src;
-    std::optional<std::string> mimeType;
-    std::optional<std::vector<std::string>> sizes;
-    std::optional<Theme> theme;
+    std::optional<std::string> mimeType{};
+    std::optional<std::vector<std::string>> sizes{};
+    std::optional<Theme> theme{};
 
     /// "src", then "mimeType", "sizes" and "theme", each only when present.
     boost::json::value toJSON() const;

@@ -42,8 +42,8 @@ struct Initialize : BasicMethod<Initialize> {
         std::string protocolVersion;
         ServerCapabilities capabilities;
         ServerInfo serverInfo;
-        std::optional<std::string> instructions;
-        std::optional<Metadata> meta;
+        std::optional<std::string> instructions{};
+        std::optional<Metadata> meta{};
 
         /// The first three always, "instructions" and "_meta" only when present.
         boost::json::value toJSON() const;

@@ -21,8 +21,8 @@ struct ProgressNotification : BasicNotification<ProgressNotification> {
     struct Parameters {
         ProgressToken progressToken;
         double progress;
-        std::optional<double> total;
-        std::optional<std::string> message;
+        std::optional<double> total{};
+        std::optional<std::string> message{};
 
         /// "progressToken" and "progress", then "total" and "message" only when present.
         boost::json::value toJSON() const;

@@ -20,10 +20,10 @@ struct Resource {
     /// present (nothing enforces exactly one). Made with `text` or `binary`, or decoded.
     struct Content {
         std::string uri;
-        std::optional<std::string> mimeType;
-        std::optional<std::string> text;
-        std::optional<std::string> blob;
-        std::optional<Metadata> meta;
+        std::optional<std::string> mimeType{};
+        std::optional<std::string> text{};
+        std::optional<std::string> blob{};
+        std::optional<Metadata> meta{};
 
         static Content text_(std::string text, std::string uri, std::optional<std::string> mimeType = std::nullopt,
                              std::optional<Metadata> meta = std::nullopt);
@@ -50,9 +50,9 @@ struct Resource {
         /// The audience whose text is exactly `text` ("user" or "assistant"), or nothing.
         static std::optional<Audience> audienceFromRawValue(std::string_view text) noexcept;
 
-        std::optional<std::vector<Audience>> audience;
-        std::optional<double> priority;
-        std::optional<std::string> lastModified;
+        std::optional<std::vector<Audience>> audience{};
+        std::optional<double> priority{};
+        std::optional<std::string> lastModified{};
 
         /// "audience", "priority", "lastModified", each only when present; {} for none.
         boost::json::value toJSON() const;

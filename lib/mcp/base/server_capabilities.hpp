@@ -21,7 +21,7 @@ struct ServerCapabilities {
 
     /// The server serves prompts; `listChanged` true: it announces changes.
     struct Prompts {
-        std::optional<bool> listChanged;
+        std::optional<bool> listChanged{};
 
         boost::json::value toJSON() const;
         static Prompts fromJSON(const boost::json::value& json);
@@ -31,8 +31,8 @@ struct ServerCapabilities {
     /// The server serves resources; `subscribe` true: it takes subscriptions; `listChanged` true:
     /// it announces changes.
     struct Resources {
-        std::optional<bool> subscribe;
-        std::optional<bool> listChanged;
+        std::optional<bool> subscribe{};
+        std::optional<bool> listChanged{};
 
         boost::json::value toJSON() const;
         static Resources fromJSON(const boost::json::value& json);
@@ -41,18 +41,18 @@ struct ServerCapabilities {
 
     /// The server serves tools; `listChanged` true: it announces changes.
     struct Tools {
-        std::optional<bool> listChanged;
+        std::optional<bool> listChanged{};
 
         boost::json::value toJSON() const;
         static Tools fromJSON(const boost::json::value& json);
         bool operator==(const Tools&) const = default;
     };
 
-    std::optional<Completions> completions;
-    std::optional<Logging> logging;
-    std::optional<Prompts> prompts;
-    std::optional<Resources> resources;
-    std::optional<Tools> tools;
+    std::optional<Completions> completions{};
+    std::optional<Logging> logging{};
+    std::optional<Prompts> prompts{};
+    std::optional<Resources> resources{};
+    std::optional<Tools> tools{};
 
     /// One key per present member, in member order; {} for none.
     boost::json::value toJSON() const;
