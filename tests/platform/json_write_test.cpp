@@ -159,6 +159,39 @@ TEST(JsonWriteTest, WritesNestingDeeperThanTheParserAccepts) {
     EXPECT_EQ(text, std::string(kDepth, '[') + std::string(kDepth, ']'));
 }
 
+// Deep levels are written by another walker than shallow ones; sorting and indenting must carry on
+// across the change.
+TEST(JsonWriteTest, SortsAndIndentsAtEveryDepth) {
+    for (int depth : {1, 63, 64, 65, 150}) {
+        SCOPED_TRACE(depth);
+        // Each level holds {"b": [true], "a": <next level>}; the last level is {}.
+        value root = object{};
+        value* innermost = &root;
+        for (int i = 0; i < depth; ++i) {
+            auto& level = innermost->get_object();
+            level["b"] = array{true};
+            innermost = &level["a"];
+            *innermost = object{};
+        }
+        std::string compact;
+        std::string pretty;
+        auto indent = [](int n) { return std::string(2 * static_cast<std::size_t>(n), ' '); };
+        for (int i = 0; i < depth; ++i) {
+            compact += R"({"a":)";
+            pretty += "{\n" + indent(i + 1) + "\"a\" : ";
+        }
+        compact += "{}";
+        pretty += "{}";
+        for (int i = depth - 1; i >= 0; --i) {
+            compact += R"(,"b":[true]})";
+            pretty += ",\n" + indent(i + 1) + "\"b\" : [\n" + indent(i + 2) + "true\n" + indent(i + 1) + "]\n" +
+                      indent(i) + "}";
+        }
+        EXPECT_EQ(write(root, {.sortedKeys = true}), compact);
+        EXPECT_EQ(write(root, {.sortedKeys = true, .pretty = true}), pretty);
+    }
+}
+
 class RandomDocument {
 public:
     explicit RandomDocument(unsigned seed) : random_(seed) {}

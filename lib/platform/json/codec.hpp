@@ -41,13 +41,13 @@ inline constexpr bool isStdOptional<std::optional<T>> = true;
 
 template<class T>
 inline constexpr bool isStdVector = false;
-template<class T>
-inline constexpr bool isStdVector<std::vector<T>> = true;
+template<class T, class Allocator>
+inline constexpr bool isStdVector<std::vector<T, Allocator>> = true;
 
 template<class T>
 inline constexpr bool isStringMap = false;
-template<class T>
-inline constexpr bool isStringMap<std::map<std::string, T>> = true;
+template<class T, class Compare, class Allocator>
+inline constexpr bool isStringMap<std::map<std::string, T, Compare, Allocator>> = true;
 
 template<class T>
 inline constexpr bool isPlainInteger = std::is_integral_v<T> && !std::is_same_v<T, bool>;
@@ -88,7 +88,7 @@ T decode(const boost::json::value& value);
 
 /// Reads `value` as a T: bool, std::string, integral types (the integer rule, then the range of T),
 /// floating types (any number), boost::json::value (as is), boost::json::object, boost::json::array,
-/// std::vector, std::map<std::string, ...>, std::optional (null gives nullopt) and any JsonCodable.
+/// std::vector, std::map with std::string keys (any comparator), std::optional (null gives nullopt) and any JsonCodable.
 /// Throws DecodingError: null where a value is needed gives valueNotFound (a JsonCodable type gets
 /// the null and decides itself), a wrong kind or an unfitting number typeMismatch. Errors inside
 /// arrays and objects carry the index or key in their coding path.
