@@ -1,0 +1,337 @@
+#include "mcp/server/server.hpp"
+
+#include "mcp/base/http_context_providing.hpp"
+#include "mcp/base/ping.hpp"
+#include "mcp/server/call_tool.hpp"
+#include "server_harness.hpp"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace mcp::test {
+namespace {
+
+using logging::Level;
+
+/// "test/fail": fails as its parameter says: "mcp" with an MCPError, anything else with another error.
+struct Fail : BasicMethod<Fail> {
+    static constexpr std::string_view name = "test/fail";
+    using Parameters = Value;
+    using Result = Value;
+};
+
+asio::awaitable<Value> fail(Value params) {
+    if (params == Value("mcp")) throw MCPError::invalidParams("bad argument");
+    throw std::runtime_error("handler broke");
+    co_return Value();
+}
+
+std::string errorReply(std::string_view id, const MCPError& error) {
+    return R"({"error":)" + text(error.toJSON()) + R"(,"id":)" + std::string(id) + R"(,"jsonrpc":"2.0"})";
+}
+
+TEST(ServerDispatchTest, AnswersConcurrentRequestsInCompletionOrder) {
+    ServerHarness h;
+    platform::OneShot<void> gate;
+    h.server->withMethodHandler<Fail>([gate](Value params) -> asio::awaitable<Value> {
+        if (params == Value("wait")) {
+            co_await gate.wait();
+        } else {
+            gate.resume();
+        }
+        co_return params;
+    });
+    auto replies = h.runStarted([&]() -> asio::awaitable<std::vector<std::string>> {
+        h.transport->push(R"({"jsonrpc":"2.0","id":1,"method":"test/fail","params":"wait"})");
+        h.transport->push(R"({"jsonrpc":"2.0","id":2,"method":"test/fail","params":"release"})");
+        auto first = co_await h.transport->nextSent();
+        auto second = co_await h.transport->nextSent();
+        co_return std::vector<std::string>{first, second};
+    });
+    EXPECT_EQ(replies, (std::vector<std::string>{R"({"id":2,"jsonrpc":"2.0","result":"release"})",
+                                                 R"({"id":1,"jsonrpc":"2.0","result":"wait"})"}));
+}
+
+TEST(ServerDispatchTest, FailuresAreAnsweredAloneAndInsideABatch) {
+    struct Case {
+        const char* name;
+        bool strict;
+        std::string request;  // without its id
+        MCPError error;
+    };
+    const Case cases[] = {
+        {"NoHandler", false, R"("method":"test/none")", MCPError::methodNotFound("Unknown method: test/none")},
+        {"ProtocolError", false, R"("method":"test/fail","params":"mcp")", MCPError::invalidParams("bad argument")},
+        {"OtherError", false, R"("method":"test/fail","params":"x")", MCPError::internalError("handler broke")},
+        {"ParamsThatDoNotDecode", false, R"("method":"tools/call","params":{"arguments":{}})",
+         MCPError::internalError("Invalid params field")},
+        {"MissingParams", false, R"("method":"tools/call")", MCPError::internalError("Missing required params field")},
+        {"StrictBeforeInitialize", true, R"("method":"test/echo","params":1)",
+         MCPError::invalidRequest("Server is not initialized")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServerHarness h(c.strict ? Server::Configuration::strict_ : Server::Configuration::default_);
+        h.server->withMethodHandler<Fail>(fail);
+        h.server->withMethodHandler<CallTool>([](CallTool::Parameters) -> asio::awaitable<CallTool::Result> {
+            co_return CallTool::Result({});
+        });
+        auto replies = h.runStarted([&]() -> asio::awaitable<std::vector<std::string>> {
+            auto alone = co_await h.exchange(R"({"jsonrpc":"2.0","id":5,)" + c.request + "}");
+            auto batched = co_await h.exchange(R"([{"jsonrpc":"2.0","id":"b",)" + c.request + "}]");
+            co_return std::vector<std::string>{alone, batched};
+        });
+        EXPECT_EQ(replies[0], errorReply("5", c.error));
+        EXPECT_EQ(replies[1], "[" + errorReply(R"("b")", c.error) + "]");
+    }
+}
+
+TEST(ServerDispatchTest, AnswersBatchesAsOneArray) {
+    struct Case {
+        const char* name;
+        std::string batch;
+        std::vector<std::string> replies;  // "EMPTY" stands for the empty-batch error under a fresh id
+        int notificationsSeen;
+    };
+    const Case cases[] = {
+        {"Empty", "[]", {"EMPTY"}, 0},
+        {"NotificationsOnly",
+         R"([{"jsonrpc":"2.0","method":"notifications/test"},{"jsonrpc":"2.0","method":"notifications/test","params":1}])",
+         {}, 2},
+        {"Mixed",
+         R"([{"jsonrpc":"2.0","id":1,"method":"test/echo","params":"a"},{"jsonrpc":"2.0","method":"notifications/test"},)"
+         R"({"jsonrpc":"2.0","id":2,"method":"test/none"},{"jsonrpc":"2.0","id":3,"method":"test/echo","params":"c"}])",
+         {"[" + std::string(R"({"id":1,"jsonrpc":"2.0","result":"a"},)") +
+          errorReply("2", MCPError::methodNotFound("Unknown method: test/none")) +
+          R"(,{"id":3,"jsonrpc":"2.0","result":"c"}])"},
+         1},
+        {"EmptyMethod", R"([{"jsonrpc":"2.0","id":9,"method":""}])",
+         {"[" + errorReply("9", MCPError::invalidRequest("Invalid batch item format")) + "]"}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServerHarness h;
+        int seen = 0;
+        std::vector<int> seenAtReply;
+        h.server->onNotification<Note>([&seen](Message<Note>) -> asio::awaitable<void> {
+            ++seen;
+            co_return;
+        });
+        h.runStarted([&]() -> asio::awaitable<void> {
+            h.transport->push(c.batch);
+            co_return;
+        });
+        h.settle();
+        ASSERT_EQ(h.sent().size(), c.replies.size());
+        for (std::size_t i = 0; i < c.replies.size(); ++i) {
+            if (c.replies[i] == "EMPTY") {
+                auto reply = json(h.sent()[i]);
+                ASSERT_TRUE(reply.is_object());
+                EXPECT_TRUE(isFreshID(reply.at("id")));
+                EXPECT_EQ(text(reply.at("error")),
+                          text(MCPError::invalidRequest("Batch array must not be empty").toJSON()));
+            } else {
+                EXPECT_EQ(h.sent()[i], c.replies[i]);
+            }
+        }
+        EXPECT_EQ(seen, c.notificationsSeen);
+        EXPECT_EQ(h.logs.first(Level::trace, "Processing batch request")->metadataText("size"),
+                  std::to_string(json(c.batch).as_array().size()));
+    }
+}
+
+TEST(ServerDispatchTest, StrictModeGatesNotificationsUntilInitialized) {
+    ServerHarness h(Server::Configuration::strict_);
+    std::vector<std::string> seen;
+    h.server->onNotification<Note>([&seen](Message<Note>) -> asio::awaitable<void> {
+        seen.push_back("test");
+        co_return;
+    });
+    h.server->onNotification<InitializedNotification>([&seen](Message<InitializedNotification>) -> asio::awaitable<void> {
+        seen.push_back("initialized");
+        co_return;
+    });
+    auto reply = h.runStarted([&]() -> asio::awaitable<std::string> {
+        h.transport->push(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
+        h.transport->push(R"([{"jsonrpc":"2.0","method":"notifications/test"}])");  // dropped silently
+        auto alone = co_await h.exchange(R"({"jsonrpc":"2.0","method":"notifications/test"})");
+        co_return alone;
+    });
+    h.settle();
+    EXPECT_EQ(seen, std::vector<std::string>{"initialized"});
+    auto parsed = json(reply);
+    EXPECT_TRUE(isFreshID(parsed.at("id")));
+    EXPECT_EQ(text(parsed.at("error")), text(MCPError::invalidRequest("Server is not initialized").toJSON()));
+    EXPECT_EQ(h.sent().size(), 1u);
+    EXPECT_FALSE(h.server->isInitialized());
+}
+
+TEST(ServerDispatchTest, NotificationHandlersRunInOrderAndAFailureDoesNotStopTheRest) {
+    ServerHarness h;
+    std::vector<std::string> ran;
+    h.server->onNotification<Note>([&ran](Message<Note>) -> asio::awaitable<void> {
+        ran.push_back("first");
+        throw std::runtime_error("first failed");
+        co_return;
+    });
+    h.server->onNotification<Note>([&ran](Message<Note> message) -> asio::awaitable<void> {
+        ran.push_back("second " + message.params.description());
+        co_return;
+    });
+    h.runStarted([&]() -> asio::awaitable<void> {
+        h.transport->push(R"({"jsonrpc":"2.0","method":"notifications/test","params":"x"})");
+        co_return;
+    });
+    h.settle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"first", "second x"}));
+    auto logged = h.logs.first(Level::error, "Error handling notification");
+    ASSERT_TRUE(logged);
+    EXPECT_EQ(logged->metadataText("method"), "notifications/test");
+    EXPECT_EQ(logged->metadataText("error"), "first failed");
+    EXPECT_TRUE(h.sent().empty());
+}
+
+TEST(ServerRegistrationTest, TheLastMethodHandlerWinsAndStartReplacesInitializeAndPing) {
+    ServerHarness h;
+    h.server->withMethodHandler<Echo>([](Value) -> asio::awaitable<Value> { co_return Value("first"); });
+    h.server->withMethodHandler<Echo>([](Value) -> asio::awaitable<Value> { co_return Value("second"); });
+    h.server->withMethodHandler<Ping>([](Empty) -> asio::awaitable<Empty> {
+        throw std::runtime_error("registered before start");
+        co_return Empty{};
+    });
+    auto replies = h.runStarted([&]() -> asio::awaitable<std::vector<std::string>> {
+        auto echo = co_await h.exchange(R"({"jsonrpc":"2.0","id":1,"method":"test/echo"})");
+        auto defaultPing = co_await h.exchange(R"({"jsonrpc":"2.0","id":2,"method":"ping"})");
+        h.server->withMethodHandler<Ping>([](Empty) -> asio::awaitable<Empty> {
+            throw MCPError::internalError("registered after start");
+            co_return Empty{};
+        });
+        auto laterPing = co_await h.exchange(R"({"jsonrpc":"2.0","id":3,"method":"ping"})");
+        co_return std::vector<std::string>{echo, defaultPing, laterPing};
+    });
+    EXPECT_EQ(replies[0], R"({"id":1,"jsonrpc":"2.0","result":"second"})");
+    EXPECT_EQ(replies[1], R"({"id":2,"jsonrpc":"2.0","result":{}})");
+    EXPECT_EQ(replies[2], errorReply("3", MCPError::internalError("registered after start")));
+}
+
+TEST(ServerRegistrationTest, CancellationHandlersRunAfterTheEngineOwn) {
+    ServerHarness h;
+    std::vector<std::string> ran;
+    auto record = [&](std::string who) {
+        return [&ran, &h, who](Message<CancelledNotification>) -> asio::awaitable<void> {
+            bool engineRan = h.logs.countOf(Level::debug, "Received cancellation notification") == 1;
+            ran.push_back(who + (engineRan ? " after engine" : " before engine"));
+            co_return;
+        };
+    };
+    h.runStarted([&]() -> asio::awaitable<void> {
+        h.server->onNotification<CancelledNotification>(record("one"));
+        h.server->onNotification<CancelledNotification>(record("two"));
+        h.transport->push(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":1}})");
+        co_return;
+    });
+    h.settle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"one after engine", "two after engine"}));
+}
+
+// A scripted transport that can name the HTTP request behind each JSON-RPC request.
+class HTTPScriptedTransport final : public Transport, public HTTPContextProviding {
+public:
+    explicit HTTPScriptedTransport(std::shared_ptr<testing_support::ScriptedTransport> inner)
+        : inner_(std::move(inner)) {}
+
+    std::map<std::string, HTTPRequest> requests;
+
+    logging::Logger logger() const override { return inner_->logger(); }
+    asio::awaitable<void> connect() override { return inner_->connect(); }
+    asio::awaitable<void> disconnect() override { return inner_->disconnect(); }
+    asio::awaitable<void> send(std::string data) override { return inner_->send(std::move(data)); }
+    platform::AsyncStream<std::string> receive() override { return inner_->receive(); }
+
+    asio::awaitable<std::optional<HTTPRequest>> httpRequestContext(ID id) override {
+        auto found = requests.find(id.description());
+        if (found == requests.end()) co_return std::nullopt;
+        co_return found->second;
+    }
+
+private:
+    std::shared_ptr<testing_support::ScriptedTransport> inner_;
+};
+
+/// "test/context": answers with what the handler context says: the id and the HTTP method or null.
+struct ContextProbe : BasicMethod<ContextProbe> {
+    static constexpr std::string_view name = "test/context";
+    using Parameters = Empty;
+    using Result = Value;
+};
+
+asio::awaitable<Value> probeContext(Empty) {
+    auto context = Server::currentHandlerContext();
+    if (!context) co_return Value("no context");
+    Value http = context->httpContext() ? Value(context->httpContext()->method) : Value();
+    co_return Value::array({Value::fromJSON(context->id().toJSON()), http});
+}
+
+TEST(ServerHandlerContextTest, HandlersSeeTheirOwnRequestAndNothingElseDoes) {
+    ServerHarness h;
+    auto http = std::make_shared<HTTPScriptedTransport>(h.transport);
+    http->requests["7"] = HTTPRequest{"POST", {}, std::nullopt, "/mcp"};
+    h.server->withMethodHandler<ContextProbe>(probeContext);
+    std::vector<bool> notificationSawContext;
+    h.server->onNotification<Note>([&](Message<Note>) -> asio::awaitable<void> {
+        notificationSawContext.push_back(Server::currentHandlerContext().has_value());
+        co_return;
+    });
+    auto replies = h.run([&]() -> asio::awaitable<std::vector<std::string>> {
+        co_await h.server->start(http);
+        auto number = co_await h.exchange(R"({"jsonrpc":"2.0","id":7,"method":"test/context"})");
+        auto text = co_await h.exchange(R"({"jsonrpc":"2.0","id":"7","method":"test/context"})");
+        h.transport->push(R"({"jsonrpc":"2.0","method":"notifications/test"})");
+        auto batched = co_await h.exchange(R"([{"jsonrpc":"2.0","id":"x","method":"test/context"}])");
+        EXPECT_FALSE(Server::currentHandlerContext());
+        co_return std::vector<std::string>{number, text, batched};
+    });
+    EXPECT_EQ(replies[0], R"({"id":7,"jsonrpc":"2.0","result":[7,"POST"]})");
+    EXPECT_EQ(replies[1], R"({"id":"7","jsonrpc":"2.0","result":["7","POST"]})");
+    EXPECT_EQ(replies[2], R"([{"id":"x","jsonrpc":"2.0","result":["x",null]}])");
+    EXPECT_EQ(notificationSawContext, std::vector<bool>{false});
+}
+
+TEST(ServerSendTest, SendingWithoutAConnectionFailsAndWritesNothing) {
+    ServerHarness h;
+    auto outcomes = h.run([&]() -> asio::awaitable<std::vector<std::string>> {
+        std::vector<std::string> outcomes;
+        try {
+            co_await h.server->send(Ping::response(ID(1)));
+        } catch (const MCPError& e) {
+            outcomes.push_back(e.errorDescription());
+        }
+        try {
+            co_await h.server->notify(Note::message(Value(1)));
+        } catch (const MCPError& e) {
+            outcomes.push_back(e.errorDescription());
+        }
+        co_return outcomes;
+    });
+    EXPECT_EQ(outcomes, std::vector<std::string>(2, "Internal error: Server connection not initialized"));
+    EXPECT_EQ(h.transport->sendAttempts(), 0u);
+}
+
+TEST(ServerSendTest, WritesSortedKeysAtEveryLevelAndSlashesUnescaped) {
+    ServerHarness h;
+    auto params = Value::object(
+        {{"z/path", Value::object({{"b", 2}, {"a", Value::array({Value::object({{"y", 1}, {"x", "a/b"}})})}})},
+         {"m", 1}});
+    auto sent = h.runStarted([&]() -> asio::awaitable<std::string> {
+        co_await h.server->notify(Note::message(params));
+        co_return co_await h.transport->nextSent();
+    });
+    EXPECT_EQ(sent, R"({"jsonrpc":"2.0","method":"notifications/test","params":{"m":1,"z/path":{"a":[{"x":"a/b","y":1}],"b":2}}})");
+}
+
+}  // namespace
+}  // namespace mcp::test
