@@ -141,7 +141,8 @@ std::optional<logging::Logger> Server::logger() const {
 // Lifecycle
 
 asio::awaitable<void> Server::start(std::shared_ptr<Transport> transport, InitializeHook initializeHook) {
-    executor_ = platform::detail::unwrapExecutor(co_await asio::this_coro::executor);
+    auto executor = co_await asio::this_coro::executor;
+    executor_ = platform::detail::unwrapExecutor(executor);
     connection_ = transport;
     registerDefaultHandlers(std::move(initializeHook));
     onNotification<CancelledNotification>([weak = weak_from_this()](Message<CancelledNotification> message) {
@@ -291,7 +292,8 @@ asio::awaitable<std::optional<Response<AnyMethod>>> Server::handleRequest(Reques
         request.method != Ping::name) {
         auto refusal = MCPError::invalidRequest("Server is not initialized");
         if (!sendResponse) throw refusal;
-        co_await send(Response<AnyMethod>(std::move(request.id), std::move(refusal)));
+        Response<AnyMethod> response(std::move(request.id), std::move(refusal));
+        co_await send(std::move(response));
         co_return std::nullopt;
     }
 
@@ -397,7 +399,8 @@ asio::awaitable<void> Server::handleMessage(Message<AnyNotification> message) {
 asio::awaitable<void> Server::handleBatch(Batch batch) {
     if (auto logger = this->logger()) logger->trace("Processing batch request", {{"size", batch.items.size()}});
     if (batch.items.empty()) {
-        co_await send(Response<AnyMethod>(ID::random(), MCPError::invalidRequest("Batch array must not be empty")));
+        Response<AnyMethod> response(ID::random(), MCPError::invalidRequest("Batch array must not be empty"));
+        co_await send(std::move(response));
         co_return;
     }
     boost::json::array responses;
@@ -418,7 +421,8 @@ asio::awaitable<void> Server::handleBatch(Batch batch) {
             }
         } else {
             try {
-                co_await handleMessage(std::move(std::get<Message<AnyNotification>>(item)));
+                auto& message = std::get<Message<AnyNotification>>(item);
+                co_await handleMessage(std::move(message));
             } catch (...) {
                 // A notification in a batch is never answered.
             }
@@ -441,7 +445,8 @@ asio::awaitable<void> Server::sendEncoded(std::string data) {
 // Logging to the client
 
 asio::awaitable<void> Server::log(LogLevel level, std::optional<std::string> logger, Value data) {
-    co_await notify(LogMessageNotification::message({level, std::move(logger), std::move(data)}));
+    auto message = LogMessageNotification::message({level, std::move(logger), std::move(data)});
+    co_await notify(std::move(message));
 }
 
 // Requests to the client
@@ -564,7 +569,8 @@ asio::awaitable<void> Server::handleCancellation(std::weak_ptr<Server> weak, Mes
 }
 
 asio::awaitable<void> Server::cancelRequest(ID id, std::optional<std::string> reason) {
-    co_await notify(CancelledNotification::message({std::move(id), std::move(reason)}));
+    auto message = CancelledNotification::message({std::move(id), std::move(reason)});
+    co_await notify(std::move(message));
 }
 
 }  // namespace mcp

@@ -293,13 +293,15 @@ Server& Server::onNotification(NotificationHandler<N> handler) {
 template <Method M>
 boost::asio::awaitable<void> Server::send(Response<M> response) {
     if (!connection_) throw MCPError::internalError("Server connection not initialized");
-    co_await sendEncoded(encode(response.toJSON()));
+    auto data = encode(response.toJSON());
+    co_await sendEncoded(std::move(data));
 }
 
 template <Notification N>
 boost::asio::awaitable<void> Server::notify(Message<N> message) {
     if (!connection_) throw MCPError::internalError("Server connection not initialized");
-    co_await sendEncoded(encode(message.toJSON()));
+    auto data = encode(message.toJSON());
+    co_await sendEncoded(std::move(data));
 }
 
 template <class T>
