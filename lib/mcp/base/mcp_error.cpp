@@ -196,7 +196,11 @@ std::optional<std::string> MCPError::recoverySuggestion() const {
 }
 
 std::string MCPError::debugDescription() const {
-    std::string text = "[" + std::to_string(code_) + "] " + description_;
+    // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) on "[" + std::string at -O3.
+    std::string text = "[";
+    text += std::to_string(code_);
+    text += "] ";
+    text += description_;
     if (kind_ == Kind::transportError) text += " (Underlying error: " + debugText(underlying_) + ")";
     return text;
 }
