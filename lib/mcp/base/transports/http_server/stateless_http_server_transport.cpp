@@ -1,0 +1,178 @@
+#include "mcp/base/transports/http_server/stateless_http_server_transport.hpp"
+
+#include <exception>
+#include <utility>
+
+#include "logging/no_op_log_handler.hpp"
+#include "mcp/base/mcp_error.hpp"
+#include "mcp/base/transports/http_server/accept_header_validator.hpp"
+#include "mcp/base/transports/http_server/content_type.hpp"
+#include "mcp/base/transports/http_server/content_type_validator.hpp"
+#include "mcp/base/transports/http_server/http_header_name.hpp"
+#include "mcp/base/transports/http_server/jsonrpc_message_kind.hpp"
+#include "mcp/base/transports/http_server/origin_validator.hpp"
+#include "mcp/base/transports/http_server/protocol_version_validator.hpp"
+#include "mcp/base/transports/http_server/standard_validation_pipeline.hpp"
+#include "mcp/base/version.hpp"
+#include "platform/describe.hpp"
+
+namespace mcp {
+
+namespace asio = boost::asio;
+
+namespace {
+
+constexpr std::string_view kLabel = "mcp.transport.http.server.stateless";
+
+bool isPost(std::string_view method) {
+    constexpr std::string_view post = "POST";
+    if (method.size() != post.size()) return false;
+    for (std::size_t i = 0; i < post.size(); ++i) {
+        char c = method[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != post[i]) return false;
+    }
+    return true;
+}
+
+HTTPResponse internalFailure(const std::exception_ptr& error) {
+    return HTTPResponse::error(500, MCPError::internalError("Error processing request: " + platform::describe(error)));
+}
+
+}  // namespace
+
+std::shared_ptr<const HTTPRequestValidationPipeline> StatelessHTTPServerTransport::defaultValidationPipeline() {
+    static const std::shared_ptr<const HTTPRequestValidationPipeline> pipeline =
+        std::make_shared<const StandardValidationPipeline>(std::vector<std::shared_ptr<const HTTPRequestValidator>>{
+            std::make_shared<const OriginValidator>(OriginValidator::localhost()),
+            std::make_shared<const AcceptHeaderValidator>(AcceptHeaderValidator::Mode::jsonOnly),
+            std::make_shared<const ContentTypeValidator>(),
+            std::make_shared<const ProtocolVersionValidator>(),
+        });
+    return pipeline;
+}
+
+StatelessHTTPServerTransport::StatelessHTTPServerTransport(
+    std::shared_ptr<const HTTPRequestValidationPipeline> validationPipeline, std::optional<logging::Logger> logger)
+    : logger_(logger ? std::move(*logger) : logging::Logger(std::string(kLabel), logging::NoOpLogHandler())),
+      validationPipeline_(validationPipeline ? std::move(validationPipeline) : defaultValidationPipeline()),
+      requestContext_{"POST", std::nullopt, false, Version::supported()},
+      initializeContext_{"POST", std::nullopt, true, Version::supported()} {}
+
+asio::awaitable<void> StatelessHTTPServerTransport::connect() {
+    if (started_) throw MCPError::internalError("Transport already started");
+    started_ = true;
+    logger_.debug("Stateless HTTP server transport started");
+    co_return;
+}
+
+asio::awaitable<void> StatelessHTTPServerTransport::disconnect() {
+    terminate();
+    co_return;
+}
+
+void StatelessHTTPServerTransport::terminate() {
+    if (terminated_) return;
+    terminated_ = true;
+    logger_.debug("Stateless HTTP server transport terminated");
+    auto waiters = std::exchange(responseWaiters_, {});
+    for (auto& [key, waiter] : waiters) {
+        waiter.fail(std::make_exception_ptr(MCPError::connectionClosed()));
+        logger_.debug("Cancelled waiter for request", {{"requestID", key}});
+    }
+    httpRequestContexts_.clear();
+    incoming_.finish();
+}
+
+asio::awaitable<void> StatelessHTTPServerTransport::send(std::string data) {
+    if (terminated_) throw MCPError::connectionClosed();
+    auto kind = JSONRPCMessageKind::classify(data);
+    if (!kind) {
+        logger_.warning("Could not classify outgoing message for routing");
+        co_return;
+    }
+    switch (kind->kind) {
+    case JSONRPCMessageKind::Case::response: {
+        auto found = responseWaiters_.find(kind->id);
+        if (found == responseWaiters_.end()) {
+            logger_.debug("No waiter for response, may have timed out", {{"requestID", kind->id}});
+            co_return;
+        }
+        // Out of the map before it is resumed, so nothing can resume it twice.
+        auto waiter = std::move(found->second);
+        responseWaiters_.erase(found);
+        waiter.resume(std::move(data));
+        co_return;
+    }
+    case JSONRPCMessageKind::Case::request:
+        logger_.debug("Server-initiated request dropped in stateless mode (no GET SSE stream)",
+                      {{"method", kind->method}});
+        co_return;
+    case JSONRPCMessageKind::Case::notification:
+        logger_.debug("Server-initiated notification dropped in stateless mode (no GET SSE stream)",
+                      {{"method", kind->method}});
+        co_return;
+    }
+}
+
+asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::handleRequest(HTTPRequest request) {
+    if (terminated_) co_return HTTPResponse::error(404, MCPError::invalidRequest("Not Found: Transport has been terminated"));
+    if (!isPost(request.method)) {
+        co_return HTTPResponse::error(405, MCPError::invalidRequest("Method Not Allowed"), std::nullopt,
+                                      {{std::string(HTTPHeaderName::allow), "POST"}});
+    }
+    if (!request.body || request.body->empty()) {
+        co_return HTTPResponse::error(400, MCPError::parseError("Empty request body"));
+    }
+    auto kind = JSONRPCMessageKind::classify(*request.body);
+    if (!kind) co_return HTTPResponse::error(400, MCPError::parseError("Invalid JSON-RPC message"));
+
+    std::optional<HTTPResponse> refusal;
+    try {
+        refusal = validationPipeline_->validate(request, kind->isInitializeRequest() ? initializeContext_ : requestContext_);
+    } catch (...) {
+        // A validator built on caller-supplied checks may throw; the client still gets an answer.
+        co_return internalFailure(std::current_exception());
+    }
+    if (refusal) co_return std::move(*refusal);
+
+    if (kind->kind != JSONRPCMessageKind::Case::request) {
+        incoming_.yield(std::move(*request.body));
+        co_return HTTPResponse::accepted();
+    }
+    auto response = co_await exchange(std::move(kind->id), std::move(request));
+    co_return response;
+}
+
+asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::exchange(std::string key, HTTPRequest request) {
+    // The context outlives the waiter by a turn, so it marks the id as taken until the exchange ends.
+    if (httpRequestContexts_.contains(key)) {
+        co_return HTTPResponse::error(409, MCPError::invalidRequest("Conflict: Request ID already in use"));
+    }
+    // The server reads the body from the stream while the context keeps the request whole.
+    std::string body = *request.body;
+    httpRequestContexts_.emplace(key, std::move(request));
+    incoming_.yield(std::move(body));
+    // Stored in the same turn as the hand-over: the server runs only once this coroutine suspends.
+    platform::OneShot<std::string> waiter;
+    responseWaiters_.emplace(key, waiter);
+
+    std::optional<std::string> reply;
+    std::exception_ptr failure;
+    try {
+        reply = co_await waiter.wait();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    httpRequestContexts_.erase(key);
+    if (failure) co_return internalFailure(failure);
+    co_return HTTPResponse::data(std::move(*reply), {{std::string(HTTPHeaderName::contentType), std::string(ContentType::json)}});
+}
+
+asio::awaitable<std::optional<HTTPRequest>> StatelessHTTPServerTransport::httpRequestContext(ID id) {
+    auto found = httpRequestContexts_.find(id.description());
+    if (found == httpRequestContexts_.end()) co_return std::nullopt;
+    co_return found->second;
+}
+
+}  // namespace mcp
