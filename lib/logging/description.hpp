@@ -25,15 +25,17 @@ concept Describable =
         { value.description() } -> std::convertible_to<std::string_view>;
     } || (!std::is_invocable_v<const T&> && requires(std::ostream& out, const T& value) { out << value; });
 
-/// Appends the text of `value` to `out`: text as it is, `bool` as "true" or "false", integers in
-/// decimal, doubles in their shortest form ("1.0", "0.1"), an error as its description, otherwise
-/// `description()` or what `operator<<` writes.
+/// Appends the text of `value` to `out`: text and `char` as they are, `bool` as "true" or
+/// "false", integers in decimal, doubles in their shortest form ("1.0", "0.1"), an error as its
+/// description, otherwise `description()` or what `operator<<` writes.
 template <Describable T>
 void appendDescription(std::string& out, const T& value) {
     if constexpr (std::convertible_to<const T&, std::string_view>) {
         out += std::string_view(value);
     } else if constexpr (std::same_as<T, bool>) {
         out += value ? "true" : "false";
+    } else if constexpr (std::same_as<T, char>) {
+        out += value;
     } else if constexpr (std::is_floating_point_v<T>) {
         out += platform::describeDouble(static_cast<double>(value));
     } else if constexpr (std::is_arithmetic_v<T>) {

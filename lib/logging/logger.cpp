@@ -35,7 +35,11 @@ LogHandler& Logger::mutableHandler() {
 }
 
 void Logger::setHandler(AnyLogHandler handler) {
-    mutableHandler();
+    if (storage_.use_count() != 1) {
+        storage_ = std::make_shared<Storage>(Storage{storage_->label, std::move(handler)});
+        return;
+    }
+    std::atomic_thread_fence(std::memory_order_acquire);  // as in mutableHandler
     storage_->handler = std::move(handler);
 }
 

@@ -117,13 +117,14 @@ TEST(LoggerTest, EntryValuesBecomeMetadataValues) {
                        {"size", std::size_t{42}},
                        {"ratio", 0.5},
                        {"ok", true},
+                       {"letter", 'x'},
                        {"error", error},
                        {"nested", Metadata{{"a", "b"}}},
                        {"list", MetadataValue::array({"x"})}});
     auto event = handler.events().at(0);
     ASSERT_TRUE(event.callMetadata);
     const Metadata expected{{"method", "tools/call"}, {"size", "42"},   {"ratio", "0.5"},
-                            {"ok", "true"},           {"error", "broken pipe"},
+                            {"ok", "true"},           {"letter", "x"}, {"error", "broken pipe"},
                             {"nested", Metadata{{"a", "b"}}}, {"list", MetadataValue::array({"x"})}};
     EXPECT_EQ(*event.callMetadata, expected);
 }
