@@ -150,8 +150,6 @@ private:
 
 inline Value::Value(StringInterpolation interpolation) : storage_(std::move(interpolation.stringValue)) {}
 
-bool operator==(const Value& a, const Value& b) noexcept;
-
 }  // namespace mcp
 
 template <>

@@ -53,10 +53,4 @@ P parametersFromValue(const Value& params) {
     return decodeParameters<P>(&json);
 }
 
-/// `value` read as a T the way JSON written from it would read.
-template <class T>
-T convert(const Value& value) {
-    return platform::json::decode<T>(value.toJSON());
-}
-
 }  // namespace mcp::detail
