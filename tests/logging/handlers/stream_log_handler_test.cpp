@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <latch>
 #include <limits>
 #include <cstdio>
 #include <cstdlib>
@@ -220,19 +221,22 @@ TEST(StdioOutputStreamTest, LocksWritesUnlocksThenFlushes) {
 }
 
 TEST(StdioOutputStreamTest, LinesFromManyThreadsStayWhole) {
+    constexpr int kThreads = 8;
+    constexpr int kLines = 500;
+    constexpr std::size_t kPadding = 1000;
     char* buffer = nullptr;
     std::size_t size = 0;
     std::FILE* file = open_memstream(&buffer, &size);
     ASSERT_NE(file, nullptr);
     {
         StreamLogHandler handler("worker", logging::StdioOutputStream::file(file), std::nullopt);
-        handler.setMetadata({{"padding", MetadataValue(std::string(200, 'x'))}});
+        handler.setMetadata({{"padding", MetadataValue(std::string(kPadding, 'x'))}});
         Logger logger("worker", handler);
-        constexpr int kThreads = 4;
-        constexpr int kLines = 200;
+        std::latch start(kThreads);
         std::vector<std::thread> threads;
         for (int t = 0; t < kThreads; ++t) {
-            threads.emplace_back([&logger, t] {
+            threads.emplace_back([&logger, &start, t] {
+                start.arrive_and_wait();
                 for (int i = 0; i < kLines; ++i) logger.info("thread", {{"t", t}, {"i", i}}, kSite);
             });
         }
@@ -245,10 +249,10 @@ TEST(StdioOutputStreamTest, LinesFromManyThreadsStayWhole) {
     for (std::string line; std::getline(lines, line); ++count) {
         const std::string rest = withoutTimestamp(line);
         ASSERT_EQ(rest.rfind("info worker: i=", 0), 0u) << line;
-        ASSERT_NE(rest.find(" padding=" + std::string(200, 'x') + " t="), std::string::npos) << line;
+        ASSERT_NE(rest.find(" padding=" + std::string(kPadding, 'x') + " t="), std::string::npos) << line;
         ASSERT_TRUE(rest.ends_with(" [MCP] thread")) << line;
     }
-    EXPECT_EQ(count, 4 * 200);
+    EXPECT_EQ(count, kThreads * kLines);
 }
 
 }  // namespace stream_test
