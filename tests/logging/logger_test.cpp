@@ -1,7 +1,9 @@
 #include "logging/logger.hpp"
 
 #include "logging/handlers/stream_log_handler.hpp"
+#include "logging/level_json.hpp"
 #include "logging/no_op_log_handler.hpp"
+#include "platform/json/decoding_error.hpp"
 #include "support/capturing_log_handler.hpp"
 
 #include <gtest/gtest.h>
@@ -217,6 +219,34 @@ TEST(LoggerTest, LevelsOrderAndParse) {
     EXPECT_EQ(logging::levelFromDescription("verbose"), std::nullopt);
     EXPECT_EQ(logging::levelFromDescription("criticality"), std::nullopt);
     EXPECT_EQ(logging::levelFromRawValue(""), std::nullopt);
+}
+
+TEST(LoggerTest, LevelsSerialiseAsTheirNames) {
+    using Kind = platform::json::DecodingError::Kind;
+    for (Level level : logging::allLevels) {
+        EXPECT_EQ(logging::levelFromJSON(logging::levelToJSON(level)), level);
+    }
+    EXPECT_EQ(logging::levelToJSON(Level::warning), boost::json::value("warning"));
+    struct Case {
+        const char* name;
+        boost::json::value json;
+        Kind kind;
+    };
+    const Case refused[] = {
+        {"CapitalLetter", "Warning", Kind::dataCorrupted},
+        {"Unknown", "verbose", Kind::dataCorrupted},
+        {"Number", 3, Kind::typeMismatch},
+        {"Null", nullptr, Kind::valueNotFound},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.name);
+        try {
+            logging::levelFromJSON(c.json);
+            ADD_FAILURE() << "accepted";
+        } catch (const platform::json::DecodingError& error) {
+            EXPECT_EQ(error.kind, c.kind);
+        }
+    }
 }
 
 TEST(LoggerTest, NoOpHandlerIgnoresEveryWrite) {
