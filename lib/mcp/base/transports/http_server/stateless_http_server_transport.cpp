@@ -1,9 +1,6 @@
 #include "mcp/base/transports/http_server/stateless_http_server_transport.hpp"
 
 #include <exception>
-#include <boost/asio/post.hpp>
-#include <boost/asio/use_awaitable.hpp>
-#include <boost/asio/this_coro.hpp>
 #include <utility>
 
 #include "logging/no_op_log_handler.hpp"
@@ -156,7 +153,6 @@ asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::exchange(std::string
     std::string body = *request.body;
     httpRequestContexts_.emplace(key, std::move(request));
     incoming_.yield(std::move(body));
-    { auto ex = co_await asio::this_coro::executor; co_await asio::post(ex, asio::use_awaitable); }
     // Stored in the same turn as the hand-over: the server runs only once this coroutine suspends.
     platform::OneShot<std::string> waiter;
     responseWaiters_.emplace(key, waiter);
