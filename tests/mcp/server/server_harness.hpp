@@ -85,6 +85,19 @@ struct ServerHarness {
         server->withMethodHandler<Echo>([](Value params) -> asio::awaitable<Value> { co_return params; });
     }
 
+    /// Stops the server, so that its receive loop lets go of it.
+    ~ServerHarness() {
+        try {
+            testing_support::runAsync(io, [this]() -> asio::awaitable<void> { co_await server->stop(); });
+            settle();
+        } catch (...) {
+            // A test that failed midway may leave the runtime unusable; nothing more to do.
+        }
+    }
+
+    ServerHarness(const ServerHarness&) = delete;
+    ServerHarness& operator=(const ServerHarness&) = delete;
+
     /// Runs `makeCoroutine()` on the harness's io_context until it finishes.
     template <class F>
     auto run(F&& makeCoroutine) {
