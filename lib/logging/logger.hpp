@@ -52,15 +52,19 @@ inline constexpr bool isAwaitable<boost::asio::awaitable<T, E>> = true;
 /// The message is text, a Message, or a function returning either; the error is an
 /// exception_ptr or a function returning one; the metadata is a braced list of entries, a
 /// Metadata map, or a function returning one; the source is text or a function returning text.
-/// Entry values are text, numbers, MetadataValues, exception_ptrs (their description) or
-/// anything Describable, or a function returning one of them.
+/// Entry values are text, numbers, MetadataValues, exception_ptrs and std::exceptions (their
+/// description), anything else Describable (a `description()` member, `operator<<`), or a
+/// function returning one of them.
 ///
 /// Nothing is evaluated before the handler's level admits the event; then the message, the
-/// error, the metadata and the source are evaluated once each, in that order. A call below the
-/// level costs one read of the level and allocates nothing, so log freely:
+/// error, the metadata and the source are evaluated once each, in that order. The arguments are
+/// only referred to until then, so a call below the level costs one read of the level and
+/// allocates nothing; log freely. An expression written as an argument is still computed by
+/// C++ before the call: wrap a costly one in a lambda.
 ///
 ///     logger.warning("Failed to decode message", {{"error", error}, {"size", data.size()}});
-///     logger.debug("Sending response", {{"method", method}, {"id", [&] { return id.description(); }}});
+///     logger.debug("Sending response", {{"method", method}, {"id", id}});
+///     logger.debug("Received", {{"text", [&] { return std::string(bytes.begin(), bytes.end()); }}});
 ///     logger.error("Server stopped", std::current_exception());
 ///
 /// A trailing LogSite names the call site; by default it is the caller's file, function and
