@@ -17,8 +17,8 @@ namespace mcp {
 /// A named URI that a client reports to its server when asked. Nothing checks the URI.
 struct Root {
     std::string uri;
-    std::optional<std::string> name;
-    std::optional<Metadata> meta;
+    std::optional<std::string> name = std::nullopt;
+    std::optional<Metadata> meta = std::nullopt;
 
     /// "uri", then "name" and "_meta" only when present.
     boost::json::value toJSON() const;
@@ -35,7 +35,7 @@ struct ListRoots : BasicMethod<ListRoots> {
 
     struct Result {
         std::vector<Root> roots;
-        std::optional<Metadata> meta;
+        std::optional<Metadata> meta = std::nullopt;
 
         /// "roots" always (an empty list as []), "_meta" only when present.
         boost::json::value toJSON() const;

@@ -21,7 +21,7 @@ struct ListTools : BasicMethod<ListTools> {
 
     /// May be left out of a request: missing or null "params" read as no cursor.
     struct Parameters {
-        std::optional<std::string> cursor;
+        std::optional<std::string> cursor = std::nullopt;
 
         Parameters() = default;
         explicit Parameters(std::string cursor) : cursor(std::move(cursor)) {}
@@ -35,8 +35,8 @@ struct ListTools : BasicMethod<ListTools> {
 
     struct Result {
         std::vector<Tool> tools;
-        std::optional<std::string> nextCursor;
-        std::optional<Metadata> meta;
+        std::optional<std::string> nextCursor = std::nullopt;
+        std::optional<Metadata> meta = std::nullopt;
 
         /// "tools" always (an empty list as []), "nextCursor" and "_meta" when present.
         boost::json::value toJSON() const;

@@ -20,7 +20,7 @@ struct LogMessageNotification : BasicNotification<LogMessageNotification> {
     struct Parameters {
         LogLevel level;
         /// The name of the logger that produced the message.
-        std::optional<std::string> logger;
+        std::optional<std::string> logger = std::nullopt;
         /// The payload, any JSON value; null is written as null.
         Value data;
 

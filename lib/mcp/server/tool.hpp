@@ -21,11 +21,11 @@ struct Tool {
     /// Optional behaviour hints. Each hint is absent, false or true; false is never treated as
     /// absent.
     struct Annotations {
-        std::optional<std::string> title;
-        std::optional<bool> destructiveHint;
-        std::optional<bool> idempotentHint;
-        std::optional<bool> openWorldHint;
-        std::optional<bool> readOnlyHint;
+        std::optional<std::string> title = std::nullopt;
+        std::optional<bool> destructiveHint = std::nullopt;
+        std::optional<bool> idempotentHint = std::nullopt;
+        std::optional<bool> openWorldHint = std::nullopt;
+        std::optional<bool> readOnlyHint = std::nullopt;
 
         /// The empty value, also built from a null marker: `Tool::Annotations annotations = nullptr;`.
         Annotations() = default;
@@ -55,31 +55,31 @@ struct Tool {
 
         struct Text {
             std::string text;
-            std::optional<mcp::Resource::Annotations> annotations;
-            std::optional<Metadata> meta;
+            std::optional<mcp::Resource::Annotations> annotations = std::nullopt;
+            std::optional<Metadata> meta = std::nullopt;
             bool operator==(const Text&) const = default;
         };
 
         struct Image {
             std::string data;
             std::string mimeType;
-            std::optional<mcp::Resource::Annotations> annotations;
-            std::optional<Metadata> meta;
+            std::optional<mcp::Resource::Annotations> annotations = std::nullopt;
+            std::optional<Metadata> meta = std::nullopt;
             bool operator==(const Image&) const = default;
         };
 
         struct Audio {
             std::string data;
             std::string mimeType;
-            std::optional<mcp::Resource::Annotations> annotations;
-            std::optional<Metadata> meta;
+            std::optional<mcp::Resource::Annotations> annotations = std::nullopt;
+            std::optional<Metadata> meta = std::nullopt;
             bool operator==(const Audio&) const = default;
         };
 
         struct Resource {
             mcp::Resource::Content resource;
-            std::optional<mcp::Resource::Annotations> annotations;
-            std::optional<Metadata> meta;
+            std::optional<mcp::Resource::Annotations> annotations = std::nullopt;
+            std::optional<Metadata> meta = std::nullopt;
             bool operator==(const Resource&) const = default;
         };
 
@@ -87,10 +87,10 @@ struct Tool {
         struct ResourceLink {
             std::string uri;
             std::string name;
-            std::optional<std::string> title;
-            std::optional<std::string> description;
-            std::optional<std::string> mimeType;
-            std::optional<mcp::Resource::Annotations> annotations;
+            std::optional<std::string> title = std::nullopt;
+            std::optional<std::string> description = std::nullopt;
+            std::optional<std::string> mimeType = std::nullopt;
+            std::optional<mcp::Resource::Annotations> annotations = std::nullopt;
             bool operator==(const ResourceLink&) const = default;
         };
 
@@ -121,16 +121,16 @@ struct Tool {
     };
 
     std::string name;
-    std::optional<std::string> title;
+    std::optional<std::string> title = std::nullopt;
     /// Always written, as null when absent.
-    std::optional<std::string> description;
+    std::optional<std::string> description = std::nullopt;
     /// The JSON Schema of the arguments.
     Value inputSchema;
-    std::optional<Value> outputSchema;
+    std::optional<Value> outputSchema = std::nullopt;
     /// Written only when not empty.
     Annotations annotations;
-    std::optional<std::vector<Icon>> icons;
-    std::optional<Metadata> meta;
+    std::optional<std::vector<Icon>> icons = std::nullopt;
+    std::optional<Metadata> meta = std::nullopt;
 
     Tool(std::string name, std::optional<std::string> title, std::optional<std::string> description, Value inputSchema,
          Annotations annotations = {}, std::optional<Value> outputSchema = std::nullopt,
