@@ -21,11 +21,11 @@ struct Tool {
     /// Optional behaviour hints. Each hint is absent, false or true; false is never treated as
     /// absent.
     struct Annotations {
-        std::optional<std::string> title = std::nullopt;
-        std::optional<bool> destructiveHint = std::nullopt;
-        std::optional<bool> idempotentHint = std::nullopt;
-        std::optional<bool> openWorldHint = std::nullopt;
-        std::optional<bool> readOnlyHint = std::nullopt;
+        std::optional<std::string> title;
+        std::optional<bool> destructiveHint;
+        std::optional<bool> idempotentHint;
+        std::optional<bool> openWorldHint;
+        std::optional<bool> readOnlyHint;
 
         /// The empty value, also built from a null marker: `Tool::Annotations annotations = nullptr;`.
         Annotations() = default;
