@@ -239,8 +239,12 @@ TEST(StatelessHTTPExchangeTest, StoppingTheServerAnswersAWaitingRequest) {
         }
         co_await server->stop();
         auto answer = co_await pending.value();
+        // Let the handler end, so that nothing is left suspended.
+        exchange.neverReleased.resume();
         co_return answer;
     });
+    exchange.io.restart();
+    exchange.io.run();
     EXPECT_EQ(response.statusCode(), 500);
     EXPECT_EQ(response.bodyData(),
               R"({"jsonrpc":"2.0","error":{"code":-32603,"message":"Internal error: Error processing request: Connection closed"},"id":null})");
