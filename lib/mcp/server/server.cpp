@@ -32,6 +32,23 @@ const platform::TaskLocal<std::optional<Server::HandlerContext>>& handlerContext
     return local;
 }
 
+/// Takes a request's task out of the table however the request's handling ends; keeps the server
+/// alive for that.
+class RunningRequestEntry {
+public:
+    RunningRequestEntry(std::shared_ptr<Server> server, std::unordered_map<ID, platform::Task<Response<AnyMethod>>>& table,
+                        ID id)
+        : server_(std::move(server)), table_(table), id_(std::move(id)) {}
+    ~RunningRequestEntry() { table_.erase(id_); }
+    RunningRequestEntry(const RunningRequestEntry&) = delete;
+    RunningRequestEntry& operator=(const RunningRequestEntry&) = delete;
+
+private:
+    std::shared_ptr<Server> server_;
+    std::unordered_map<ID, platform::Task<Response<AnyMethod>>>& table_;
+    ID id_;
+};
+
 /// True for the error with which a cancelled task's handler ends.
 bool isCancellation(const std::exception_ptr& error) {
     try {
@@ -203,11 +220,47 @@ asio::awaitable<void> Server::handleChunk(std::string chunk) {
     std::optional<ID> idForError;
     std::exception_ptr failure;
     try {
-        co_await dispatchChunk(chunk, idForError);
+        boost::json::value json;
+        bool parsed = true;
+        try {
+            json = platform::json::parse(chunk);
+        } catch (const platform::json::DecodingError&) {
+            parsed = false;
+        }
+        if (parsed) {
+            if (json.is_array()) {
+                if (auto batch = tryDecode<Batch>(json)) {
+                    co_await handleBatch(std::move(*batch));
+                    co_return;
+                }
+            } else if (const auto* object = json.if_object()) {
+                if (mayBeResponse(*object)) {
+                    if (auto response = tryDecode<Response<AnyMethod>>(json)) {
+                        co_await handleResponse(std::move(*response));
+                        co_return;
+                    }
+                }
+                if (mayBeRequest(*object)) {
+                    if (auto request = tryDecode<Request<AnyMethod>>(json)) {
+                        // Not awaited: the loop goes on with the next message while the request runs.
+                        auto executor = co_await asio::this_coro::executor;
+                        platform::spawn(executor, runRequest(shared_from_this(), std::move(*request)));
+                        co_return;
+                    }
+                }
+                if (mayBeNotification(*object)) {
+                    if (auto message = tryDecode<Message<AnyNotification>>(json)) {
+                        co_await handleMessage(std::move(*message));
+                        co_return;
+                    }
+                }
+            }
+            idForError = idOfUnreadable(json);
+        }
+        throw MCPError::parseError("Invalid message format");
     } catch (...) {
         failure = std::current_exception();
     }
-    if (!failure) co_return;
 
     if (MCPError::isResourceTemporarilyUnavailable(failure)) {
         // The message is dropped; pause before the next one.
@@ -226,47 +279,6 @@ asio::awaitable<void> Server::handleChunk(std::string chunk) {
     } catch (...) {
         // Nobody is left to tell.
     }
-}
-
-asio::awaitable<void> Server::dispatchChunk(const std::string& chunk, std::optional<ID>& idForError) {
-    boost::json::value json;
-    bool parsed = true;
-    try {
-        json = platform::json::parse(chunk);
-    } catch (const platform::json::DecodingError&) {
-        parsed = false;
-    }
-    if (parsed) {
-        if (json.is_array()) {
-            if (auto batch = tryDecode<Batch>(json)) {
-                co_await handleBatch(std::move(*batch));
-                co_return;
-            }
-        } else if (const auto* object = json.if_object()) {
-            if (mayBeResponse(*object)) {
-                if (auto response = tryDecode<Response<AnyMethod>>(json)) {
-                    co_await handleResponse(std::move(*response));
-                    co_return;
-                }
-            }
-            if (mayBeRequest(*object)) {
-                if (auto request = tryDecode<Request<AnyMethod>>(json)) {
-                    // Not awaited: the loop goes on with the next message while the request runs.
-                    auto executor = co_await asio::this_coro::executor;
-                    platform::spawn(executor, runRequest(shared_from_this(), std::move(*request)));
-                    co_return;
-                }
-            }
-            if (mayBeNotification(*object)) {
-                if (auto message = tryDecode<Message<AnyNotification>>(json)) {
-                    co_await handleMessage(std::move(*message));
-                    co_return;
-                }
-            }
-        }
-        idForError = idOfUnreadable(json);
-    }
-    throw MCPError::parseError("Invalid message format");
 }
 
 asio::awaitable<void> Server::runRequest(std::shared_ptr<Server> self, Request<AnyMethod> request) {
@@ -321,10 +333,7 @@ asio::awaitable<std::optional<Response<AnyMethod>>> Server::handleRequest(Reques
         return platform::spawn(executor, runHandler(shared_from_this(), std::move(box), std::move(request)));
     });
     pendingRequestTasks_.insert_or_assign(id, task);
-    // However this ends, the entry goes with it (it keeps the server alive for that).
-    std::shared_ptr<void> entry(nullptr, [self = shared_from_this(), id](std::nullptr_t) {
-        self->pendingRequestTasks_.erase(id);
-    });
+    RunningRequestEntry entry(shared_from_this(), pendingRequestTasks_, id);
 
     std::optional<Response<AnyMethod>> response;
     std::exception_ptr failure;
@@ -430,15 +439,8 @@ asio::awaitable<void> Server::handleBatch(Batch batch) {
     }
     if (responses.empty()) co_return;
     auto data = encode(boost::json::value(std::move(responses)));
-    if (!connection_) throw MCPError::internalError("Server connection not initialized");
-    co_await sendEncoded(std::move(data));
-}
-
-// Sending
-
-asio::awaitable<void> Server::sendEncoded(std::string data) {
-    // Held here: `stop` may drop the connection while the transport sends.
     auto connection = connection_;
+    if (!connection) throw MCPError::internalError("Server connection not initialized");
     co_await connection->send(std::move(data));
 }
 

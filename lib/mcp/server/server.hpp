@@ -220,7 +220,6 @@ private:
     static boost::asio::awaitable<void> receiveLoop(std::shared_ptr<Server> self,
                                                     std::shared_ptr<Transport> transport);
     boost::asio::awaitable<void> handleChunk(std::string chunk);
-    boost::asio::awaitable<void> dispatchChunk(const std::string& chunk, std::optional<ID>& idForError);
     static boost::asio::awaitable<void> runRequest(std::shared_ptr<Server> self, Request<AnyMethod> request);
     static boost::asio::awaitable<Response<AnyMethod>> runHandler(std::shared_ptr<Server> self,
                                                                   std::shared_ptr<const RequestHandlerBox> box,
@@ -238,7 +237,6 @@ private:
                                                            Message<CancelledNotification> message);
     std::optional<RequestTask> removePendingRequest(const ID& id);
 
-    boost::asio::awaitable<void> sendEncoded(std::string data);
     /// The logger of the connected transport, read afresh; nothing without a transport.
     std::optional<logging::Logger> logger() const;
 
@@ -292,16 +290,20 @@ Server& Server::onNotification(NotificationHandler<N> handler) {
 
 template <Method M>
 boost::asio::awaitable<void> Server::send(Response<M> response) {
-    if (!connection_) throw MCPError::internalError("Server connection not initialized");
+    // Held here: `stop` may drop the connection while the transport sends.
+    auto connection = connection_;
+    if (!connection) throw MCPError::internalError("Server connection not initialized");
     auto data = encode(response.toJSON());
-    co_await sendEncoded(std::move(data));
+    co_await connection->send(std::move(data));
 }
 
 template <Notification N>
 boost::asio::awaitable<void> Server::notify(Message<N> message) {
-    if (!connection_) throw MCPError::internalError("Server connection not initialized");
+    // Held here: `stop` may drop the connection while the transport sends.
+    auto connection = connection_;
+    if (!connection) throw MCPError::internalError("Server connection not initialized");
     auto data = encode(message.toJSON());
-    co_await sendEncoded(std::move(data));
+    co_await connection->send(std::move(data));
 }
 
 template <class T>
