@@ -35,6 +35,20 @@ bool isPost(std::string_view method) {
     return true;
 }
 
+/// The contexts every stateless transport checks requests in, made once: they differ only in
+/// whether the body is an "initialize" request.
+const HTTPValidationContext& validationContext(bool isInitializationRequest) {
+    static const HTTPValidationContext request{"POST", std::nullopt, false, Version::supported()};
+    static const HTTPValidationContext initialize{"POST", std::nullopt, true, Version::supported()};
+    return isInitializationRequest ? initialize : request;
+}
+
+/// Copies of one logger share its storage, so a transport given none costs no allocation here.
+const logging::Logger& silentLogger() {
+    static const logging::Logger logger{std::string(kLabel), logging::NoOpLogHandler()};
+    return logger;
+}
+
 HTTPResponse internalFailure(const std::exception_ptr& error) {
     return HTTPResponse::error(500, MCPError::internalError("Error processing request: " + platform::describe(error)));
 }
@@ -54,10 +68,8 @@ std::shared_ptr<const HTTPRequestValidationPipeline> StatelessHTTPServerTranspor
 
 StatelessHTTPServerTransport::StatelessHTTPServerTransport(
     std::shared_ptr<const HTTPRequestValidationPipeline> validationPipeline, std::optional<logging::Logger> logger)
-    : logger_(logger ? std::move(*logger) : logging::Logger(std::string(kLabel), logging::NoOpLogHandler())),
-      validationPipeline_(validationPipeline ? std::move(validationPipeline) : defaultValidationPipeline()),
-      requestContext_{"POST", std::nullopt, false, Version::supported()},
-      initializeContext_{"POST", std::nullopt, true, Version::supported()} {}
+    : logger_(logger ? std::move(*logger) : silentLogger()),
+      validationPipeline_(validationPipeline ? std::move(validationPipeline) : defaultValidationPipeline()) {}
 
 asio::awaitable<void> StatelessHTTPServerTransport::connect() {
     if (started_) throw MCPError::internalError("Transport already started");
@@ -129,7 +141,7 @@ asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::handleRequest(HTTPRe
 
     std::optional<HTTPResponse> refusal;
     try {
-        refusal = validationPipeline_->validate(request, kind->isInitializeRequest() ? initializeContext_ : requestContext_);
+        refusal = validationPipeline_->validate(request, validationContext(kind->isInitializeRequest()));
     } catch (...) {
         // A validator built on caller-supplied checks may throw; the client still gets an answer.
         co_return internalFailure(std::current_exception());

@@ -14,7 +14,6 @@
 #include "mcp/base/transport.hpp"
 #include "mcp/base/transports/http_server/http_request_validation_pipeline.hpp"
 #include "mcp/base/transports/http_server/http_response.hpp"
-#include "mcp/base/transports/http_server/http_validation_context.hpp"
 #include "platform/async/async_stream.hpp"
 #include "platform/async/one_shot.hpp"
 
@@ -88,9 +87,6 @@ private:
 
     logging::Logger logger_;
     std::shared_ptr<const HTTPRequestValidationPipeline> validationPipeline_;
-    // The two contexts this transport ever builds, made once.
-    HTTPValidationContext requestContext_;
-    HTTPValidationContext initializeContext_;
     bool terminated_ = false;
     bool started_ = false;
     platform::AsyncStream<std::string> incoming_;

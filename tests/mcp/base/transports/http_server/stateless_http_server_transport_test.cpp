@@ -138,8 +138,10 @@ asio::awaitable<void> answerRequests(std::shared_ptr<StatelessHTTPServerTranspor
     for (int i = 0; i < count; ++i) {
         auto body = co_await stream.next();
         if (!body) co_return;
-        auto context = co_await transport->httpRequestContext(ID(7));
-        contexts->push_back(std::move(context));
+        auto byNumber = co_await transport->httpRequestContext(ID(7));
+        auto byText = co_await transport->httpRequestContext(ID("7"));
+        contexts->push_back(std::move(byNumber));
+        contexts->push_back(std::move(byText));
         co_await transport->send(R"({"id":7,"jsonrpc":"2.0","result":{"echo":)" + *body + "}}");
     }
 }
@@ -158,9 +160,9 @@ TEST(StatelessHTTPServerTransportTest, AnswersARequestWithTheServersResponse) {
         EXPECT_EQ(response.headers(), (Headers{{"Content-Type", "application/json"}}));
         EXPECT_EQ(response.bodyData(), R"({"id":7,"jsonrpc":"2.0","result":{"echo":)" + body + "}}");
         // The integer id 7 is keyed by the text "7", so the string id names the same request.
-        EXPECT_EQ(contexts, (std::vector<std::optional<HTTPRequest>>{request}));
-        auto byText = co_await transport->httpRequestContext(ID("7"));
-        EXPECT_FALSE(byText);  // the exchange is over
+        EXPECT_EQ(contexts, (std::vector<std::optional<HTTPRequest>>{request, request}));
+        auto after = co_await transport->httpRequestContext(ID(7));
+        EXPECT_FALSE(after);  // the exchange is over
         co_await server.value();
     });
 }
