@@ -244,7 +244,8 @@ asio::awaitable<void> Server::handleChunk(std::string chunk) {
                     if (auto request = tryDecode<Request<AnyMethod>>(json)) {
                         // Not awaited: the loop goes on with the next message while the request runs.
                         auto executor = co_await asio::this_coro::executor;
-                        platform::spawn(executor, runRequest(shared_from_this(), std::move(*request)));
+                        // Its outcome is dropped: what could be answered has been.
+                        platform::spawn(executor, dispatchRequest(shared_from_this(), std::move(*request), true));
                         co_return;
                     }
                 }
@@ -281,45 +282,44 @@ asio::awaitable<void> Server::handleChunk(std::string chunk) {
     }
 }
 
-asio::awaitable<void> Server::runRequest(std::shared_ptr<Server> self, Request<AnyMethod> request) {
-    try {
-        co_await self->handleRequest(std::move(request), true);
-    } catch (...) {
-        // handleRequest has answered what could be answered.
-    }
-}
-
 // Dispatch
 
 asio::awaitable<std::optional<Response<AnyMethod>>> Server::handleRequest(Request<AnyMethod> request,
                                                                           bool sendResponse) {
+    auto response = co_await dispatchRequest(shared_from_this(), std::move(request), sendResponse);
+    co_return response;
+}
+
+asio::awaitable<std::optional<Response<AnyMethod>>> Server::dispatchRequest(std::shared_ptr<Server> self,
+                                                                            Request<AnyMethod> request,
+                                                                            bool sendResponse) {
     if (!sendResponse && request.method.empty()) {
         co_return Response<AnyMethod>(std::move(request.id), MCPError::invalidRequest("Invalid batch item format"));
     }
-    if (auto logger = this->logger()) {
+    if (auto logger = self->logger()) {
         logger->trace("Processing request",
                       {{"method", request.method}, {"id", [&] { return request.id.description(); }}});
     }
-    if (configuration_.strict && !isInitialized_ && request.method != Initialize::name &&
+    if (self->configuration_.strict && !self->isInitialized_ && request.method != Initialize::name &&
         request.method != Ping::name) {
         auto refusal = MCPError::invalidRequest("Server is not initialized");
         if (!sendResponse) throw refusal;
         Response<AnyMethod> response(std::move(request.id), std::move(refusal));
-        co_await send(std::move(response));
+        co_await self->send(std::move(response));
         co_return std::nullopt;
     }
 
-    auto found = methodHandlers_.find(request.method);
-    if (found == methodHandlers_.end()) {
+    auto found = self->methodHandlers_.find(request.method);
+    if (found == self->methodHandlers_.end()) {
         Response<AnyMethod> response(request.id, MCPError::methodNotFound("Unknown method: " + request.method));
         if (!sendResponse) co_return response;
-        co_await send(std::move(response));
+        co_await self->send(std::move(response));
         co_return std::nullopt;
     }
     auto box = found->second;
 
     std::optional<HTTPRequest> httpContext;
-    if (auto connection = connection_) {
+    if (auto connection = self->connection_) {
         if (auto* provider = dynamic_cast<HTTPContextProviding*>(connection.get())) {
             httpContext = co_await provider->httpRequestContext(request.id);
         }
@@ -330,10 +330,10 @@ asio::awaitable<std::optional<Response<AnyMethod>>> Server::handleRequest(Reques
     // The task inherits the binding; nothing else sees it. It cannot run before it is stored below,
     // since spawn never starts a task before the caller suspends.
     auto task = handlerContextLocal().withValue(HandlerContext(id, std::move(httpContext)), [&] {
-        return platform::spawn(executor, runHandler(shared_from_this(), std::move(box), std::move(request)));
+        return platform::spawn(executor, runHandler(self, std::move(box), std::move(request)));
     });
-    pendingRequestTasks_.insert_or_assign(id, task);
-    RunningRequestEntry entry(shared_from_this(), pendingRequestTasks_, id);
+    self->pendingRequestTasks_.insert_or_assign(id, task);
+    RunningRequestEntry entry(self, self->pendingRequestTasks_, id);
 
     std::optional<Response<AnyMethod>> response;
     std::exception_ptr failure;
@@ -345,7 +345,7 @@ asio::awaitable<std::optional<Response<AnyMethod>>> Server::handleRequest(Reques
     if (response) {
         if (!sendResponse) co_return response;
         try {
-            co_await send(std::move(*response));
+            co_await self->send(std::move(*response));
             co_return std::nullopt;
         } catch (...) {
             failure = std::current_exception();
@@ -355,7 +355,7 @@ asio::awaitable<std::optional<Response<AnyMethod>>> Server::handleRequest(Reques
 
     auto fallback = errorResponse(std::move(id), failure);
     if (!sendResponse) co_return fallback;
-    co_await send(std::move(fallback));
+    co_await self->send(std::move(fallback));
     co_return std::nullopt;
 }
 
@@ -419,7 +419,7 @@ asio::awaitable<void> Server::handleBatch(Batch batch) {
             std::optional<Response<AnyMethod>> response;
             std::exception_ptr failure;
             try {
-                response = co_await handleRequest(std::move(*request), false);
+                response = co_await dispatchRequest(shared_from_this(), std::move(*request), false);
             } catch (...) {
                 failure = std::current_exception();
             }

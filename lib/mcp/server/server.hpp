@@ -220,7 +220,9 @@ private:
     static boost::asio::awaitable<void> receiveLoop(std::shared_ptr<Server> self,
                                                     std::shared_ptr<Transport> transport);
     boost::asio::awaitable<void> handleChunk(std::string chunk);
-    static boost::asio::awaitable<void> runRequest(std::shared_ptr<Server> self, Request<AnyMethod> request);
+    static boost::asio::awaitable<std::optional<Response<AnyMethod>>> dispatchRequest(std::shared_ptr<Server> self,
+                                                                                      Request<AnyMethod> request,
+                                                                                      bool sendResponse);
     static boost::asio::awaitable<Response<AnyMethod>> runHandler(std::shared_ptr<Server> self,
                                                                   std::shared_ptr<const RequestHandlerBox> box,
                                                                   Request<AnyMethod> request);
