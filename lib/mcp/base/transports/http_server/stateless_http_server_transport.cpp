@@ -163,8 +163,11 @@ asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::exchange(std::string
     }
     // The server reads the body from the stream while the context keeps the request whole.
     std::string body = *request.body;
+    if (!incoming_.yield(std::move(body))) {
+        // The server stopped reading without terminating the transport: no answer can come.
+        co_return internalFailure(std::make_exception_ptr(MCPError::connectionClosed()));
+    }
     httpRequestContexts_.emplace(key, std::move(request));
-    incoming_.yield(std::move(body));
     // Stored in the same turn as the hand-over: the server runs only once this coroutine suspends.
     platform::OneShot<std::string> waiter;
     responseWaiters_.emplace(key, waiter);

@@ -70,9 +70,10 @@ public:
     /// Checks, in order: terminated (404), method POST in any letter case (405 with "Allow: POST"),
     /// a non-empty body (400) holding one JSON-RPC message (400; batches are not supported), then
     /// the pipeline. A request is handed to the server and answered 200 with its response as the
-    /// JSON body, or 500 when the transport terminates first; a notification or a response is
-    /// handed over and answered 202. A request whose id text is that of a request still in flight
-    /// is refused with 409, since its response could not be told apart.
+    /// JSON body, or 500 when the transport terminates first or the server no longer reads; a
+    /// notification or a response is handed over and answered 202. A request whose id text is
+    /// that of a request still in flight is refused with 409, since its response could not be
+    /// told apart.
     boost::asio::awaitable<HTTPResponse> handleRequest(HTTPRequest request);
 
     /// The HTTP request that carried the request `id` while it is in flight.

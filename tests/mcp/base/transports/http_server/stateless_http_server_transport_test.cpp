@@ -270,6 +270,25 @@ TEST(StatelessHTTPServerTransportTest, TerminationAnswersWaitingRequestsAndEvery
     EXPECT_TRUE(transport->isTerminated());
 }
 
+TEST(StatelessHTTPServerTransportTest, AnswersARequestAtOnceWhenTheServerNoLongerReads) {
+    auto transport = std::make_shared<StatelessHTTPServerTransport>();
+    runAsync([&]() -> asio::awaitable<void> {
+        auto executor = co_await asio::this_coro::executor;
+        auto reader = platform::spawn(executor, [](platform::AsyncStream<std::string> stream) -> asio::awaitable<void> {
+            auto next = co_await stream.next();
+            EXPECT_FALSE(next);
+        }(transport->receive()));
+        // A cancelled reader ends the stream without terminating the transport.
+        reader.cancel();
+        co_await reader.value();
+        auto response = co_await transport->handleRequest(post(R"({"id":1,"method":"x"})"));
+        EXPECT_EQ(response.statusCode(), 500);
+        EXPECT_EQ(response.mcpError(), MCPError::internalError("Error processing request: Connection closed"));
+        auto context = co_await transport->httpRequestContext(ID(1));
+        EXPECT_FALSE(context);
+    });
+}
+
 TEST(StatelessHTTPServerTransportTest, ConnectsOnlyOnce) {
     auto transport = std::make_shared<StatelessHTTPServerTransport>();
     runAsync([&]() -> asio::awaitable<void> {
