@@ -192,6 +192,27 @@ TEST(JsonWriteTest, SortsAndIndentsAtEveryDepth) {
     }
 }
 
+// Past the recursion limit, closing an array must not drop the sorted members of the objects still
+// open around it: the next object sorted would write over them.
+TEST(JsonWriteTest, SortedDeepLevelsKeepTheMembersAroundClosedArrays) {
+    for (int depth : {63, 64, 65, 66, 150}) {
+        SCOPED_TRACE(depth);
+        // Each level holds {"a": [true], "m": <next level>, "z": <its index>}; the last level is {}.
+        value root = object{};
+        value* innermost = &root;
+        for (int i = 0; i < depth; ++i) {
+            auto& level = innermost->get_object();
+            level["z"] = i;
+            level["a"] = array{true};
+            innermost = &level["m"];
+            *innermost = object{};
+        }
+        for (bool pretty : {false, true}) {
+            EXPECT_EQ(platform::json::parse(write(root, {.sortedKeys = true, .pretty = pretty})), root);
+        }
+    }
+}
+
 class RandomDocument {
 public:
     explicit RandomDocument(unsigned seed) : random_(seed) {}

@@ -444,7 +444,10 @@ private:
     char* close(char* at) {
         const Frame& frame = frames_.back();
         char bracket = frame.elements ? ']' : '}';
-        if constexpr (Sorted) scratch_.shrink(frame.sortedStart);
+        // Only an object put members on the scratch; an array frame has nothing there to drop.
+        if constexpr (Sorted) {
+            if (!frame.elements) scratch_.shrink(frame.sortedStart);
+        }
         frames_.pop();
         if constexpr (Pretty) at = writeNewline(sink_, at, depthBase_ + frames_.size());
         return literal(at, &bracket, 1);
