@@ -47,6 +47,7 @@ std::string demangledTypeName(const std::type_info& type) {
 }
 
 std::optional<std::string> ownFailureReason(const std::exception_ptr& error) {
+    if (!error) return std::nullopt;
     try {
         std::rethrow_exception(error);
     } catch (const MCPError& e) {
@@ -57,6 +58,8 @@ std::optional<std::string> ownFailureReason(const std::exception_ptr& error) {
 }
 
 std::string debugText(const std::exception_ptr& error) {
+    // Rethrowing a null pointer is undefined; it reads like any error without a description.
+    if (!error) return "Unknown error";
     try {
         std::rethrow_exception(error);
     } catch (const MCPError& e) {

@@ -50,7 +50,7 @@ public:
     static MCPError internalError(std::optional<std::string> detail = std::nullopt);
     static MCPError serverError(std::int64_t code, std::string message);
     static MCPError urlElicitationRequired(std::string message, std::vector<URLElicitationInfo> elicitations);
-    /// Wraps any error of a transport; `underlying` must not be null.
+    /// Wraps any error of a transport; a null `underlying` reads as "Unknown error".
     static MCPError transportError(std::exception_ptr underlying);
     static MCPError connectionClosed();
 

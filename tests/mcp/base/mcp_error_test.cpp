@@ -91,6 +91,14 @@ TEST(MCPErrorTest, DebugDescriptionShowsTheUnderlyingError) {
     EXPECT_EQ(system.debugDescription(), "[-32001] Transport error: reset (Underlying error: std::runtime_error(reset))");
 }
 
+TEST(MCPErrorTest, TransportErrorWithoutAnUnderlyingErrorReadsAsUnknown) {
+    auto error = MCPError::transportError(nullptr);
+    EXPECT_EQ(error.errorDescription(), "Transport error: Unknown error");
+    EXPECT_EQ(error.failureReason(), "Unknown error");
+    EXPECT_EQ(error.debugDescription(), "[-32001] Transport error: Unknown error (Underlying error: Unknown error)");
+    EXPECT_EQ(encode(error), R"({"code":-32001,"message":"Transport error: Unknown error","data":{"error":"Unknown error"}})");
+}
+
 TEST(MCPErrorTest, EncodesEachCase) {
     struct Case {
         const char* name;
