@@ -178,5 +178,25 @@ TEST(RequestContextTest, GivesTheSameOutcomeToEveryReader) {
     EXPECT_EQ(outcomes, std::vector<std::string>(3, "Connection closed"));
 }
 
+TEST(RequestContextTest, AReadOutlivesTheContextItCameFrom) {
+    auto outcomes = testing_support::runAsync([]() -> asio::awaitable<std::vector<std::int64_t>> {
+        auto executor = co_await asio::this_coro::executor;
+        auto makeTask = [executor](std::int64_t result) {
+            return platform::spawn(executor, [](std::int64_t r) -> asio::awaitable<std::int64_t> { co_return r; }(result));
+        };
+        std::optional<RequestContext<std::int64_t>> context;
+        context.emplace(ID("a"), makeTask(1));
+        auto firstRead = context->value();
+        // The storage of the first context now holds another one.
+        context.emplace(ID("b"), makeTask(2));
+        auto secondRead = context->value();
+        context.reset();
+        auto first = co_await std::move(firstRead);
+        auto second = co_await std::move(secondRead);
+        co_return std::vector<std::int64_t>{first, second};
+    });
+    EXPECT_EQ(outcomes, (std::vector<std::int64_t>{1, 2}));
+}
+
 }  // namespace
 }  // namespace mcp
