@@ -1,10 +1,6 @@
 #include "mcp/base/id.hpp"
 
-#include <boost/json/string.hpp>
-
-#include "mcp/base/hashing.hpp"
 #include "platform/json/decoding_error.hpp"
-#include "platform/json/integer.hpp"
 #include "platform/uuid.hpp"
 
 namespace mcp {
@@ -24,27 +20,18 @@ std::string ID::description() const {
 }
 
 boost::json::value ID::toJSON() const {
-    if (const auto* text = stringValue()) return boost::json::string_view(*text);
-    return std::get<std::int64_t>(value_);
+    return detail::encodeTextOrInteger(value_);
 }
 
 ID ID::fromJSON(const boost::json::value& json) {
-    if (const auto* text = json.if_string()) return ID(std::string(text->data(), text->size()));
-    if (auto number = platform::json::asInteger(json)) return ID(*number);
+    if (auto payload = detail::decodeTextOrInteger(json)) return ID(FromPayload{}, std::move(*payload));
     // A null id (a response to a message that could not be read) reads as the empty string id.
     if (json.is_null()) return ID(std::string());
     throw platform::json::DecodingError::dataCorrupted("ID must be string or number");
 }
 
 std::size_t ID::hash() const noexcept {
-    Hasher hasher;
-    hasher.combine(value_.index());
-    if (const auto* text = stringValue()) {
-        hasher.add(*text);
-    } else {
-        hasher.add(std::get<std::int64_t>(value_));
-    }
-    return hasher.finish();
+    return detail::hashTextOrInteger(value_);
 }
 
 }  // namespace mcp

@@ -11,6 +11,8 @@
 
 #include <boost/json/value.hpp>
 
+#include "mcp/base/detail/text_or_integer.hpp"
+
 namespace mcp {
 
 /// A JSON-RPC request id: a string or a signed 64-bit integer. The string "7" and the number 7 are
@@ -54,7 +56,10 @@ public:
     std::size_t hash() const noexcept;
 
 private:
-    std::variant<std::string, std::int64_t> value_;
+    struct FromPayload {};
+    ID(FromPayload, detail::TextOrInteger value) noexcept : value_(std::move(value)) {}
+
+    detail::TextOrInteger value_;
 };
 
 }  // namespace mcp

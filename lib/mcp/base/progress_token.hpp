@@ -8,6 +8,8 @@
 
 #include <boost/json/value.hpp>
 
+#include "mcp/base/detail/text_or_integer.hpp"
+
 namespace mcp {
 
 /// The token naming a request in progress notifications: a string or a signed 64-bit integer.
@@ -16,8 +18,8 @@ class ProgressToken {
 public:
     enum class Kind { string, integer };
 
-    static ProgressToken string(std::string text) { return ProgressToken(std::move(text)); }
-    static ProgressToken integer(std::int64_t number) { return ProgressToken(number); }
+    static ProgressToken string(std::string text) { return ProgressToken(detail::TextOrInteger(std::move(text))); }
+    static ProgressToken integer(std::int64_t number) { return ProgressToken(detail::TextOrInteger(number)); }
 
     Kind kind() const noexcept { return static_cast<Kind>(value_.index()); }
     const std::string* stringValue() const noexcept { return std::get_if<std::string>(&value_); }
@@ -35,10 +37,9 @@ public:
     std::size_t hash() const noexcept;
 
 private:
-    explicit ProgressToken(std::string text) noexcept : value_(std::move(text)) {}
-    explicit ProgressToken(std::int64_t number) noexcept : value_(number) {}
+    explicit ProgressToken(detail::TextOrInteger value) noexcept : value_(std::move(value)) {}
 
-    std::variant<std::string, std::int64_t> value_;
+    detail::TextOrInteger value_;
 };
 
 }  // namespace mcp
