@@ -38,7 +38,7 @@ void Metadata::setProgressToken(const std::optional<ProgressToken>& token) {
 }
 
 boost::json::value Metadata::toJSON() const {
-    return Value(fields).toJSON();
+    return detail::encodeValueObject(fields);
 }
 
 Metadata Metadata::fromJSON(const boost::json::value& json) {

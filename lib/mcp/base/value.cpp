@@ -9,6 +9,7 @@
 #include <boost/json/string.hpp>
 
 #include "mcp/base/data_url.hpp"
+#include "mcp/base/detail/value_object.hpp"
 #include "mcp/base/hashing.hpp"
 #include "platform/json/decoding_error.hpp"
 #include "platform/json/encoding_error.hpp"
@@ -153,13 +154,7 @@ boost::json::value Value::toJSON() const {
         for (const auto& element : array) json.push_back(element.toJSON());
         return json;
     }
-    case Kind::object: {
-        const auto& object = *objectValue();
-        boost::json::object json;
-        json.reserve(object.size());
-        for (const auto& [key, value] : object) json.emplace(key, value.toJSON());
-        return json;
-    }
+    case Kind::object: return detail::encodeValueObject(*objectValue());
     }
     return nullptr;
 }

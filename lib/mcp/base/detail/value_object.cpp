@@ -4,6 +4,13 @@
 
 namespace mcp::detail {
 
+boost::json::object encodeValueObject(const Value::Object& fields) {
+    boost::json::object json;
+    json.reserve(fields.size());
+    for (const auto& [key, value] : fields) json.emplace(key, value.toJSON());
+    return json;
+}
+
 Value::Object decodeValueObject(const boost::json::value& json) {
     Value::Object fields;
     for (const auto& member : platform::json::asObject(json)) {
