@@ -115,6 +115,7 @@ TEST(EnvelopeTest, ChecksTheVersionBeforeAnythingElse) {
     }
     try {
         Request<AnyMethod>::fromJSON(platform::json::parse(R"({"jsonrpc":"1.0","id":1,"method":"m"})"));
+        ADD_FAILURE() << "decoded";
     } catch (const DecodingError& e) {
         EXPECT_EQ(e.codingPath, std::vector<std::string>{"jsonrpc"});
     }
