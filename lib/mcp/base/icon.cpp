@@ -35,11 +35,7 @@ Icon Icon::fromJSON(const boost::json::value& json) {
     icon.sizes = platform::json::optional<std::vector<std::string>>(object, "sizes");
     if (auto text = platform::json::optional<std::string>(object, "theme")) {
         icon.theme = themeFromRawValue(*text);
-        if (!icon.theme) {
-            throw platform::json::DecodingError(platform::json::DecodingError::Kind::dataCorrupted,
-                                                "Cannot initialize Theme from invalid String value " + *text,
-                                                {"theme"});
-        }
+        if (!icon.theme) throw platform::json::DecodingError::invalidEnumText("Theme", *text, {"theme"});
     }
     return icon;
 }

@@ -82,10 +82,8 @@ Resource::Annotations Resource::Annotations::fromJSON(const boost::json::value& 
         for (std::size_t i = 0; i < texts->size(); ++i) {
             auto entry = audienceFromRawValue((*texts)[i]);
             if (!entry) {
-                throw platform::json::DecodingError(
-                    platform::json::DecodingError::Kind::dataCorrupted,
-                    "Cannot initialize Audience from invalid String value " + (*texts)[i],
-                    {"audience", std::to_string(i)});
+                throw platform::json::DecodingError::invalidEnumText("Audience", (*texts)[i],
+                                                                     {"audience", std::to_string(i)});
             }
             annotations.audience->push_back(*entry);
         }

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform::json {
@@ -16,6 +17,10 @@ struct DecodingError : std::exception {
 
     /// The error for input that is present but unusable.
     static DecodingError dataCorrupted(std::string description);
+
+    /// The error (dataCorrupted) for a text that names no case of the enumeration `typeName`.
+    static DecodingError invalidEnumText(std::string_view typeName, std::string_view text,
+                                         std::vector<std::string> codingPath = {});
 
     const char* what() const noexcept override;
 

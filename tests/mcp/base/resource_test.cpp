@@ -92,5 +92,16 @@ TEST(ResourceAnnotationsTest, DecodesAndWrites) {
     EXPECT_EQ(Resource::Annotations::audienceFromRawValue("User"), std::nullopt);
 }
 
+TEST(ResourceAnnotationsTest, NamesTheUnknownEnumerationTextAndWhereItIs) {
+    try {
+        Resource::Annotations::fromJSON(platform::json::parse(R"({"audience":["user","User"]})"));
+        ADD_FAILURE() << "decoded";
+    } catch (const DecodingError& e) {
+        EXPECT_EQ(e.kind, DecodingError::Kind::dataCorrupted);
+        EXPECT_EQ(e.description, "Cannot initialize Audience from invalid String value User");
+        EXPECT_EQ(e.codingPath, (std::vector<std::string>{"audience", "1"}));
+    }
+}
+
 }  // namespace
 }  // namespace mcp
