@@ -13,12 +13,12 @@ namespace platform {
 
 CancellationHandler::CancellationHandler(std::function<void()> onCancel) {
     auto* context = detail::currentTaskContext();
-    if (!context || !context->cancel) return;
-    if (context->cancel->cancelled) {
+    if (!context || !context->cancellable) return;
+    if (context->cancel.cancelled) {
         onCancel();
         return;
     }
-    state_ = context->cancel;
+    state_ = std::shared_ptr<detail::CancelState>(context->shared_from_this(), &context->cancel);
     id_ = ++state_->nextHandlerId;
     state_->handlers.emplace_back(id_, std::move(onCancel));
 }
@@ -31,7 +31,7 @@ CancellationHandler::~CancellationHandler() {
 
 bool isCancelled() noexcept {
     auto* context = detail::currentTaskContext();
-    return context && context->cancel && context->cancel->cancelled;
+    return context && context->cancel.cancelled;
 }
 
 void checkCancellation() {

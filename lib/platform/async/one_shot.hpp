@@ -22,18 +22,7 @@ public:
     OneShot() : state_(std::make_shared<State>()) {}
 
     /// Suspends until resumed; returns the value or throws the error. Call at most once.
-    asio::awaitable<T> wait() const {
-        auto state = state_;
-        assert(!state->waiting && "OneShot has one waiter");
-        if (!state->outcome) {
-            state->waiting = true;
-            auto wait = detail::suspend<detail::Outcome<T>>(
-                [state](detail::Resume<detail::Outcome<T>> resume) { state->resume = std::move(resume); });
-            auto outcome = co_await std::move(wait);
-            co_return outcome.take();
-        }
-        co_return state->outcome->take();
-    }
+    asio::awaitable<T> wait() const { return waitOn(state_); }
 
     bool resume(Value value) const { return complete(detail::Outcome<T>::success(std::move(value))); }
     bool resume() const requires std::is_void_v<T> { return resume(std::monostate{}); }
@@ -48,6 +37,19 @@ private:
         std::optional<detail::Outcome<T>> outcome;
         detail::Resume<detail::Outcome<T>> resume;
     };
+
+    // The awaitable holds the state itself, so it may outlive this handle.
+    static asio::awaitable<T> waitOn(std::shared_ptr<State> state) {
+        assert(!state->waiting && "OneShot has one waiter");
+        if (!state->outcome) {
+            state->waiting = true;
+            auto wait = detail::suspend<detail::Outcome<T>>(
+                [state](detail::Resume<detail::Outcome<T>> resume) { state->resume = std::move(resume); });
+            auto outcome = co_await std::move(wait);
+            co_return outcome.take();
+        }
+        co_return state->outcome->take();
+    }
 
     bool complete(detail::Outcome<T> outcome) const {
         if (state_->completed) return false;

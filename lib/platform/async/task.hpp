@@ -23,9 +23,9 @@ class Task;
 
 namespace detail {
 
+// One allocation per task: its context (locals, cancellation) and its outcome with the waiters.
 template <class T>
-struct TaskState {
-    std::shared_ptr<CancelState> cancel;
+struct TaskState : TaskContext {
     std::optional<Outcome<T>> outcome;
     std::vector<Resume<Outcome<T>>> waiters;
 
@@ -60,20 +60,21 @@ asio::awaitable<void> runTask(std::shared_ptr<TaskState<T>> state, asio::awaitab
             state->finish(Outcome<T>::success(std::move(value)));
         }
     } catch (...) {
-        state->finish(Outcome<T>::failure(asCancellation(std::current_exception(), *state->cancel)));
+        state->finish(Outcome<T>::failure(asCancellation(std::current_exception(), state->cancel)));
     }
 }
 
 template <class T>
 Task<T> startTask(const asio::any_io_executor& executor, asio::awaitable<T> body,
                   std::shared_ptr<const TaskLocals> locals) {
-    auto context = std::make_shared<TaskContext>(TaskContext{std::move(locals), std::make_shared<CancelState>()});
     auto state = std::make_shared<TaskState<T>>();
-    state->cancel = context->cancel;
+    state->locals = std::move(locals);
+    state->cancellable = true;
+    std::shared_ptr<TaskContext> context = state;
     auto inner = unwrapExecutor(executor);
     // Post first: co_spawn on the running executor would run the child up to its first
     // suspension before returning, and callers rely on the child not having run yet.
-    asio::post(inner, [inner, context, state, body = std::move(body)]() mutable {
+    asio::post(inner, [inner, context = std::move(context), state, body = std::move(body)]() mutable {
         asio::co_spawn(asio::any_io_executor(TaskExecutor(inner, context)), runTask<T>(state, std::move(body)),
                        asio::detached);
     });
@@ -90,28 +91,17 @@ class Task {
 public:
     /// Waits for the task to end and gives its value or rethrows its error; may be awaited any
     /// number of times, from any task, with the same outcome. Not cancellable.
-    asio::awaitable<T> value() const {
-        auto state = state_;
-        if (!state->outcome) {
-            auto wait = detail::suspend<detail::Outcome<T>>(
-                [state](detail::Resume<detail::Outcome<T>> resume) {
-                    state->waiters.push_back(std::move(resume));
-                });
-            auto outcome = co_await std::move(wait);
-            co_return outcome.get();
-        }
-        co_return state->outcome->get();
-    }
+    asio::awaitable<T> value() const { return valueOf(state_); }
 
     /// Marks the task cancelled and runs the cancellation handlers of the operations it waits
     /// on (see CancellationHandler). Cancellation is cooperative: the task goes on until it
     /// meets a cancellation point.
     void cancel() const {
         if (state_->outcome) return;
-        state_->cancel->cancel();
+        state_->cancel.cancel();
     }
 
-    bool isCancelled() const noexcept { return state_->cancel->cancelled; }
+    bool isCancelled() const noexcept { return state_->cancel.cancelled; }
     bool isFinished() const noexcept { return state_->outcome.has_value(); }
 
     /// The value or error of a finished task. Throws std::logic_error while it runs.
@@ -129,6 +119,17 @@ private:
 
     explicit Task(std::shared_ptr<detail::TaskState<T>> state) : state_(std::move(state)) {}
 
+    // The awaitable holds the state itself, so it may outlive this handle.
+    static asio::awaitable<T> valueOf(std::shared_ptr<detail::TaskState<T>> state) {
+        if (!state->outcome) {
+            auto wait = detail::suspend<detail::Outcome<T>>(
+                [state](detail::Resume<detail::Outcome<T>> resume) { state->waiters.push_back(std::move(resume)); });
+            auto outcome = co_await std::move(wait);
+            co_return outcome.get();
+        }
+        co_return state->outcome->get();
+    }
+
     std::shared_ptr<detail::TaskState<T>> state_;
 };
 
@@ -137,14 +138,14 @@ private:
 template <class T>
 Task<T> spawn(const asio::any_io_executor& executor, asio::awaitable<T> body) {
     auto* current = detail::currentTaskContext();
-    auto locals = current ? current->locals : std::make_shared<const detail::TaskLocals>();
+    auto locals = current && current->locals ? current->locals : detail::emptyLocals();
     return detail::startTask<T>(executor, std::move(body), std::move(locals));
 }
 
 /// Starts `body` as a new task that inherits no task-locals.
 template <class T>
 Task<T> spawnDetached(const asio::any_io_executor& executor, asio::awaitable<T> body) {
-    return detail::startTask<T>(executor, std::move(body), std::make_shared<const detail::TaskLocals>());
+    return detail::startTask<T>(executor, std::move(body), detail::emptyLocals());
 }
 
 }  // namespace platform

@@ -38,6 +38,11 @@ void CancelState::cancel() {
 
 TaskContext* currentTaskContext() noexcept { return current; }
 
+const std::shared_ptr<const TaskLocals>& emptyLocals() {
+    static const std::shared_ptr<const TaskLocals> empty = std::make_shared<const TaskLocals>();
+    return empty;
+}
+
 ContextScope::ContextScope(TaskContext* context) noexcept : previous_(current) { current = context; }
 
 ContextScope::~ContextScope() { current = previous_; }

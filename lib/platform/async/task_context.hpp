@@ -41,10 +41,18 @@ struct CancelState {
 };
 
 /// What a task carries from one resumption to the next: its locals and its cancellation state.
-struct TaskContext {
+/// A spawned task's context is owned by a shared_ptr and is cancellable; a context made for a
+/// synchronous binding outside any task is neither.
+struct TaskContext : std::enable_shared_from_this<TaskContext> {
+    TaskContext() = default;
+
     std::shared_ptr<const TaskLocals> locals;
-    std::shared_ptr<CancelState> cancel;
+    bool cancellable = false;
+    CancelState cancel;
 };
+
+/// The locals of a task that has none, shared by all of them.
+const std::shared_ptr<const TaskLocals>& emptyLocals();
 
 /// The context of the task running on this thread, or null outside any task.
 TaskContext* currentTaskContext() noexcept;

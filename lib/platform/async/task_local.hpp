@@ -86,7 +86,7 @@ private:
     };
 
     std::shared_ptr<const detail::TaskLocals> bound(T value, const detail::TaskContext& context) const {
-        auto base = context.locals ? context.locals : std::make_shared<const detail::TaskLocals>();
+        const auto& base = context.locals ? context.locals : detail::emptyLocals();
         return base->with(this, std::make_shared<const T>(std::move(value)));
     }
 
