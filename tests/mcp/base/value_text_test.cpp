@@ -1,0 +1,199 @@
+#include "mcp/base/detail/value_text.hpp"
+
+#include "platform/json/encoding_error.hpp"
+#include "platform/json/write.hpp"
+
+#include <boost/json.hpp>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace mcp {
+namespace {
+
+using boost::json::array;
+using boost::json::object;
+
+template <class Write>
+std::string written(bool escapeSlashes, Write write) {
+    std::string out;
+    platform::json::TextWriter writer(out, escapeSlashes);
+    write(writer);
+    writer.finish();
+    return out;
+}
+
+/// What the Value read from `json` writes through a DOM, the way the shortcut must match.
+std::string throughValue(const boost::json::value& json, bool escapeSlashes) {
+    return platform::json::write(Value::fromJSON(json).toJSON(), {.escapeSlashes = escapeSlashes});
+}
+
+std::string asValue(const boost::json::value& json, bool escapeSlashes) {
+    return written(escapeSlashes, [&](auto& writer) { detail::writeAsValue(writer, json); });
+}
+
+std::string value(const Value& value, bool escapeSlashes) {
+    return written(escapeSlashes, [&](auto& writer) { detail::writeValue(writer, value); });
+}
+
+/// The message of what `f` throws; empty when it throws nothing.
+template <class F>
+std::string thrown(F f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
+// Each row holds something the reading changes: the shortcut must change it alike.
+TEST(ValueTextTest, WritesJSONAsTheValueReadFromItWrites) {
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* name;
+        boost::json::value json;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"WholeDoubleIsInteger", 3.0, "3"},
+        {"LargeWholeDoubleIsInteger", 1e18, "1000000000000000000"},
+        {"NegativeZeroIsZero", -0.0, "0"},
+        {"TwoToThe63StaysDouble", 9223372036854775808.0, "9223372036854775808"},
+        {"LargerWholeDoubleStaysDouble", 1e20, "1e+20"},
+        {"HugeUnsignedIsDouble", std::numeric_limits<std::uint64_t>::max(), "18446744073709551616"},
+        {"SmallUnsignedIsInteger", std::uint64_t{7}, "7"},
+        {"Fraction", 0.5, "0.5"},
+        {"PercentDataURLBecomesBase64", "data:,a/b", R"("data:text/plain;base64,YS9i")"},
+        {"CharsetKept", "data:text/plain;charset=utf-8,hi", R"("data:text/plain;charset=utf-8;base64,aGk=")"},
+        {"Base64DataURLKept", "data:image/png;base64,aGk=", R"("data:image/png;base64,aGk=")"},
+        {"BrokenDataURLIsText", "data:,%zz", R"("data:,%zz")"},
+        {"NotADataURL", "data:nothing", R"("data:nothing")"},
+        {"KeysSortedAtEveryLevel",
+         object{{"b", array{object{{"z", 1}, {"\xc3\xa9", 2}, {"Z", 3}}}}, {"a", object{}}, {"", nullptr}},
+         "{\"\":null,\"a\":{},\"b\":[{\"Z\":3,\"z\":1,\"\xc3\xa9\":2}]}"},
+        {"Scalars", array{true, false, nullptr, -4, "a/\n"}, R"([true,false,null,-4,"a/\n"])"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(asValue(c.json, false), c.expected);
+        for (bool slash : {true, false}) EXPECT_EQ(asValue(c.json, slash), throughValue(c.json, slash));
+    }
+    // The reading refuses the first non-finite number in document order; key order must not change
+    // which one is reported.
+    const boost::json::value refused[] = {
+        object{{"b", std::nan("")}, {"a", inf}},
+        object{{"b", array{-inf}}, {"a", object{{"c", std::nan("")}}}},
+    };
+    for (const auto& json : refused) {
+        auto expected = thrown([&] { (void)Value::fromJSON(json); });
+        ASSERT_FALSE(expected.empty());
+        EXPECT_EQ(thrown([&] { (void)asValue(json, false); }), expected);
+    }
+}
+
+TEST(ValueTextTest, WritesAValueAsItsJSONWrites) {
+    const Value values[] = {
+        Value(),
+        Value(3.0),
+        Value(-0.0),
+        Value(1e300),
+        Value(std::numeric_limits<std::int64_t>::min()),
+        Value("data:,stays text"),
+        Value::data(std::nullopt, "a/b"),
+        Value::data("image/png", std::string("\0\xff", 2)),
+        Value::object({{"b", Value::array({1, "x", Value::object({})})}, {"a", Value::array({})}, {"B", true}}),
+    };
+    for (const auto& v : values) {
+        for (bool slash : {true, false}) {
+            auto expected = platform::json::write(v.toJSON(), {.escapeSlashes = slash});
+            SCOPED_TRACE(expected);
+            EXPECT_EQ(value(v, slash), expected);
+        }
+    }
+    // In key order, as toJSON meets them: "a" (infinity) before "b" (NaN).
+    Value refused = Value::object({{"b", std::nan("")}, {"a", Value::array({-std::numeric_limits<double>::infinity()})}});
+    auto expected = thrown([&] { (void)refused.toJSON(); });
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(thrown([&] { (void)value(refused, false); }), expected);
+}
+
+/// Random documents full of what the reading changes: whole doubles, data URLs, unsorted keys.
+class RandomDocument {
+public:
+    explicit RandomDocument(std::uint64_t seed) : random_(seed) {}
+
+    boost::json::value make(int depth) {
+        switch (pick(depth > 0 ? 10 : 7)) {
+        case 0: return nullptr;
+        case 1: return pick(2) == 0;
+        case 2: return static_cast<std::int64_t>(random_()) >> pick(64);
+        case 3: return pick(2) == 0 ? static_cast<double>(static_cast<std::int64_t>(random_()) >> pick(64)) : anyDouble();
+        case 4: return random_();
+        case 5: return boost::json::value(boost::json::string_view(text()));
+        case 6: return boost::json::value(boost::json::string_view(dataURL()));
+        case 7:
+        case 8: {
+            array a;
+            for (int i = pick(5); i > 0; --i) a.push_back(make(depth - 1));
+            return a;
+        }
+        default: {
+            object o;
+            for (int i = pick(5); i > 0; --i) o[text()] = make(depth - 1);
+            return o;
+        }
+        }
+    }
+
+private:
+    int pick(int n) { return static_cast<int>(random_() % static_cast<std::uint64_t>(n)); }
+
+    double anyDouble() {
+        for (;;) {
+            std::uint64_t bits = random_();
+            double d;
+            std::memcpy(&d, &bits, sizeof d);
+            if (std::isfinite(d)) return d;
+        }
+    }
+
+    std::string text() {
+        static const char* const pieces[] = {"a", "B", "/", "\"", "\n", "\xc3\xa9", "_", "0"};
+        std::string s;
+        for (int i = pick(6); i > 0; --i) s += pieces[pick(std::size(pieces))];
+        return s;
+    }
+
+    std::string dataURL() {
+        static const char* const heads[] = {"data:,", "data:text/plain;charset=utf-8,", "data:image/png;base64,",
+                                            "data:;base64,", "data:x/y;charset=a,"};
+        static const char* const payloads[] = {"", "aGk=", "a%20b", "%C3%A9", "%zz", "a/b", "YS9i"};
+        return std::string(heads[pick(std::size(heads))]) + payloads[pick(std::size(payloads))];
+    }
+
+    std::mt19937_64 random_;
+};
+
+TEST(ValueTextTest, RandomDocumentsComeOutAsThroughTheValue) {
+    RandomDocument documents(1105);
+    for (int i = 0; i < 500; ++i) {
+        auto document = documents.make(4);
+        for (bool slash : {true, false}) {
+            auto expected = throughValue(document, slash);
+            SCOPED_TRACE(expected);
+            ASSERT_EQ(asValue(document, slash), expected);
+            ASSERT_EQ(value(Value::fromJSON(document), slash), expected);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace mcp
