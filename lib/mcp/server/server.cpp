@@ -8,6 +8,7 @@
 #include <boost/json/array.hpp>
 #include <boost/system/system_error.hpp>
 
+#include "mcp/base/detail/value_text.hpp"
 #include "mcp/base/http_context_providing.hpp"
 #include "mcp/base/ping.hpp"
 #include "mcp/base/version.hpp"
@@ -18,6 +19,7 @@
 #include "platform/json/decoding_error.hpp"
 #include "platform/json/integer.hpp"
 #include "platform/json/parse.hpp"
+#include "platform/json/text_writer.hpp"
 
 namespace mcp {
 
@@ -36,8 +38,9 @@ const platform::TaskLocal<std::optional<Server::HandlerContext>>& handlerContext
 /// alive for that.
 class RunningRequestEntry {
 public:
-    RunningRequestEntry(std::shared_ptr<Server> server, std::unordered_map<ID, platform::Task<Response<AnyMethod>>>& table,
-                        ID id)
+    using Table = std::unordered_map<ID, platform::Task<std::variant<Response<AnyMethod>, detail::TypedAnswer>>>;
+
+    RunningRequestEntry(std::shared_ptr<Server> server, Table& table, ID id)
         : server_(std::move(server)), table_(table), id_(std::move(id)) {}
     ~RunningRequestEntry() { table_.erase(id_); }
     RunningRequestEntry(const RunningRequestEntry&) = delete;
@@ -45,7 +48,7 @@ public:
 
 private:
     std::shared_ptr<Server> server_;
-    std::unordered_map<ID, platform::Task<Response<AnyMethod>>>& table_;
+    Table& table_;
     ID id_;
 };
 
@@ -110,6 +113,25 @@ bool mayBeRequest(const boost::json::object& object) {
 
 bool mayBeNotification(const boost::json::object& object) {
     return object.contains("method");
+}
+
+/// The text of a success response, sorted and with "/" unescaped: "id", "jsonrpc", then "result"
+/// written by `writeResult`.
+template <class WriteResult>
+std::string encodeSuccess(const ID& id, WriteResult writeResult) {
+    std::string text;
+    platform::json::TextWriter writer(text, false);
+    writer.beginObject();
+    writer.key("id");
+    if (const auto* string = id.stringValue()) writer.string(*string);
+    else writer.integer(*id.numberValue());
+    writer.key("jsonrpc");
+    writer.string("2.0");
+    writer.key("result");
+    writeResult(writer);
+    writer.endObject();
+    writer.finish();
+    return text;
 }
 
 }  // namespace
@@ -328,24 +350,25 @@ asio::awaitable<std::optional<Response<AnyMethod>>> Server::dispatchRequest(std:
     ID id = request.id;
     auto executor = co_await asio::this_coro::executor;
     // The task inherits the binding; nothing else sees it. It cannot run before it is stored below,
-    // since spawn never starts a task before the caller suspends.
+    // since spawn never starts a task before the caller suspends. A response returned to the caller
+    // must be erased in the task; one sent at once need not be.
     auto task = handlerContextLocal().withValue(HandlerContext(id, std::move(httpContext)), [&] {
-        return platform::spawn(executor, runHandler(self, std::move(box), std::move(request)));
+        return platform::spawn(executor, runHandler(self, std::move(box), std::move(request), !sendResponse));
     });
     self->pendingRequestTasks_.insert_or_assign(id, task);
     RunningRequestEntry entry(self, self->pendingRequestTasks_, id);
 
-    std::optional<Response<AnyMethod>> response;
+    std::optional<Reply> reply;
     std::exception_ptr failure;
     try {
-        response = co_await task.value();
+        reply = co_await task.value();
     } catch (...) {
         failure = std::current_exception();
     }
-    if (response) {
-        if (!sendResponse) co_return response;
+    if (reply) {
+        if (!sendResponse) co_return std::get<Response<AnyMethod>>(std::move(*reply));
         try {
-            co_await self->send(std::move(*response));
+            co_await self->sendReply(std::move(*reply));
             co_return std::nullopt;
         } catch (...) {
             failure = std::current_exception();
@@ -359,16 +382,20 @@ asio::awaitable<std::optional<Response<AnyMethod>>> Server::dispatchRequest(std:
     co_return std::nullopt;
 }
 
-asio::awaitable<Response<AnyMethod>> Server::runHandler(std::shared_ptr<Server> self,
-                                                       std::shared_ptr<const RequestHandlerBox> box,
-                                                       Request<AnyMethod> request) {
+asio::awaitable<Server::Reply> Server::runHandler(std::shared_ptr<Server> self,
+                                                 std::shared_ptr<const detail::MethodBox> box,
+                                                 Request<AnyMethod> request, bool erased) {
     ID id = request.id;
     std::string method = request.method;
     std::exception_ptr failure;
     try {
         platform::checkCancellation();
-        auto response = co_await (*box)(std::move(request));
-        co_return response;
+        if (erased) {
+            auto response = co_await (*box)(std::move(request));
+            co_return response;
+        }
+        auto answer = co_await box->answer(std::move(request));
+        co_return answer;
     } catch (...) {
         failure = std::current_exception();
     }
@@ -379,6 +406,30 @@ asio::awaitable<Response<AnyMethod>> Server::runHandler(std::shared_ptr<Server> 
         throw platform::CancellationError();
     }
     co_return errorResponse(std::move(id), failure);
+}
+
+asio::awaitable<void> Server::sendReply(Reply reply) {
+    auto* response = std::get_if<Response<AnyMethod>>(&reply);
+    if (response) {
+        co_await send(std::move(*response));
+        co_return;
+    }
+    // Held here: `stop` may drop the connection while the transport sends.
+    auto connection = connection_;
+    if (!connection) throw MCPError::internalError("Server connection not initialized");
+    auto data = encodeAnswer(std::get<detail::TypedAnswer>(reply));
+    co_await connection->send(std::move(data));
+}
+
+std::string Server::encodeResponse(const Response<AnyMethod>& response) {
+    const auto* result = response.success();
+    if (!result) return encode(response.toJSON());
+    return encodeSuccess(response.id, [&](platform::json::TextWriter& writer) { detail::writeValue(writer, *result); });
+}
+
+std::string Server::encodeAnswer(const detail::TypedAnswer& answer) {
+    return encodeSuccess(answer.id,
+                         [&](platform::json::TextWriter& writer) { detail::writeAsValue(writer, *answer.result); });
 }
 
 asio::awaitable<void> Server::handleMessage(Message<AnyNotification> message) {

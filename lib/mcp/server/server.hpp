@@ -30,6 +30,7 @@
 #include "mcp/base/server_info.hpp"
 #include "mcp/base/transport.hpp"
 #include "mcp/client/roots.hpp"
+#include "mcp/server/detail/method_box.hpp"
 #include "mcp/server/log_level.hpp"
 #include "mcp/server/log_message_notification.hpp"
 #include "mcp/server/server_configuration.hpp"
@@ -198,14 +199,12 @@ public:
     static std::optional<HandlerContext> currentHandlerContext();
 
 private:
-    using RequestTask = platform::Task<Response<AnyMethod>>;
+    /// What a request's task gives: an erased response, or a typed success still to be written.
+    using Reply = std::variant<Response<AnyMethod>, detail::TypedAnswer>;
+    using RequestTask = platform::Task<Reply>;
 
     Server(std::string name, std::string version, std::optional<std::string> title,
            std::optional<std::string> instructions, Capabilities capabilities, Configuration configuration);
-
-    template <Method M>
-    static boost::asio::awaitable<Response<M>> callMethodHandler(std::shared_ptr<const MethodHandler<M>> handler,
-                                                                 Request<M> request);
 
     template <Method M>
     platform::Task<typename M::Result> send(Request<M> request);
@@ -223,9 +222,10 @@ private:
     static boost::asio::awaitable<std::optional<Response<AnyMethod>>> dispatchRequest(std::shared_ptr<Server> self,
                                                                                       Request<AnyMethod> request,
                                                                                       bool sendResponse);
-    static boost::asio::awaitable<Response<AnyMethod>> runHandler(std::shared_ptr<Server> self,
-                                                                  std::shared_ptr<const RequestHandlerBox> box,
-                                                                  Request<AnyMethod> request);
+    static boost::asio::awaitable<Reply> runHandler(std::shared_ptr<Server> self,
+                                                    std::shared_ptr<const detail::MethodBox> box,
+                                                    Request<AnyMethod> request, bool erased);
+    boost::asio::awaitable<void> sendReply(Reply reply);
 
     std::optional<AnyPendingRequest> removePendingResponse(const ID& id);
     void validateClientCapability(bool declared, std::string_view name) const;
@@ -245,13 +245,17 @@ private:
     static std::string encode(const boost::json::value& json) {
         return platform::json::write(json, {.sortedKeys = true, .escapeSlashes = false});
     }
+    /// As `encode(response.toJSON())`, writing a success's Value without a DOM.
+    static std::string encodeResponse(const Response<AnyMethod>& response);
+    /// As `encode` of the response holding the answer's result read as a Value.
+    static std::string encodeAnswer(const detail::TypedAnswer& answer);
 
     Info serverInfo_;
     std::shared_ptr<Transport> connection_;
     std::optional<std::string> instructions_;
     Capabilities capabilities_;
     Configuration configuration_;
-    std::map<std::string, std::shared_ptr<const RequestHandlerBox>, std::less<>> methodHandlers_;
+    std::map<std::string, std::shared_ptr<const detail::MethodBox>, std::less<>> methodHandlers_;
     std::map<std::string, std::vector<std::shared_ptr<const NotificationHandlerBox>>, std::less<>> notificationHandlers_;
     std::unordered_map<ID, RequestTask> pendingRequestTasks_;
     std::unordered_map<ID, AnyPendingRequest> pendingRequests_;
@@ -268,19 +272,9 @@ private:
 
 template <Method M>
 Server& Server::withMethodHandler(MethodHandler<M> handler) {
-    auto shared = std::make_shared<const MethodHandler<M>>(std::move(handler));
-    methodHandlers_.insert_or_assign(
-        std::string(M::name), std::make_shared<const TypedRequestHandler<M>>([shared](Request<M> request) {
-            return callMethodHandler<M>(shared, std::move(request));
-        }));
+    methodHandlers_.insert_or_assign(std::string(M::name),
+                                     std::make_shared<const detail::TypedMethodBox<M>>(std::move(handler)));
     return *this;
-}
-
-template <Method M>
-boost::asio::awaitable<Response<M>> Server::callMethodHandler(std::shared_ptr<const MethodHandler<M>> handler,
-                                                              Request<M> request) {
-    auto result = co_await (*handler)(std::move(request.params));
-    co_return Response<M>(std::move(request.id), std::move(result));
 }
 
 template <Notification N>
@@ -295,7 +289,9 @@ boost::asio::awaitable<void> Server::send(Response<M> response) {
     // Held here: `stop` may drop the connection while the transport sends.
     auto connection = connection_;
     if (!connection) throw MCPError::internalError("Server connection not initialized");
-    auto data = encode(response.toJSON());
+    std::string data;
+    if constexpr (std::same_as<M, AnyMethod>) data = encodeResponse(response);
+    else data = encode(response.toJSON());
     co_await connection->send(std::move(data));
 }
 

@@ -7,15 +7,41 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace mcp::test {
+
+/// A result whose JSON is whatever the handler puts there, a NaN included.
+struct RawResult {
+    boost::json::value json;
+    boost::json::value toJSON() const { return json; }
+    static RawResult fromJSON(const boost::json::value& json) { return RawResult{json}; }
+    bool operator==(const RawResult&) const = default;
+};
+
+}  // namespace mcp::test
+
+template <>
+struct std::hash<mcp::test::RawResult> {
+    std::size_t operator()(const mcp::test::RawResult&) const noexcept { return 0; }
+};
+
+namespace mcp::test {
 namespace {
 
 using logging::Level;
+
+/// "test/raw": answers with the JSON its parameter names.
+struct Raw : BasicMethod<Raw> {
+    static constexpr std::string_view name = "test/raw";
+    using Parameters = Value;
+    using Result = RawResult;
+};
 
 /// "test/fail": fails as its parameter says: "mcp" with an MCPError, anything else with another error.
 struct Fail : BasicMethod<Fail> {
@@ -331,6 +357,39 @@ TEST(ServerSendTest, WritesSortedKeysAtEveryLevelAndSlashesUnescaped) {
         co_return co_await h.transport->nextSent();
     });
     EXPECT_EQ(sent, R"({"jsonrpc":"2.0","method":"notifications/test","params":{"m":1,"z/path":{"a":[{"x":"a/b","y":1}],"b":2}}})");
+}
+
+// A typed result is answered as the Value read from its JSON would be written, whether it is sent
+// at once or returned inside a batch: whole doubles as integers, data URLs rewritten, keys sorted,
+// and for two non-finite numbers the error of the first in document order.
+TEST(ServerSendTest, ATypedResultIsAnsweredAsTheValueReadFromIt) {
+    const double inf = std::numeric_limits<double>::infinity();
+    ServerHarness h;
+    h.server->withMethodHandler<Raw>([inf](Value params) -> asio::awaitable<RawResult> {
+        if (params == Value("refused")) co_return RawResult{boost::json::object{{"b", std::nan("")}, {"a", inf}}};
+        co_return RawResult{boost::json::object{{"z", 3.0},
+                                                {"text", "data:,a/b"},
+                                                {"big", 1e18},
+                                                {"list", boost::json::array{std::numeric_limits<std::uint64_t>::max()}}}};
+    });
+    const std::string shaped =
+        R"({"id":1,"jsonrpc":"2.0","result":{"big":1000000000000000000,"list":[18446744073709551616],)"
+        R"("text":"data:text/plain;base64,YS9i","z":3}})";
+    const std::string refused =
+        R"({"error":{"code":-32603,"data":{"detail":"Unable to encode nan directly in JSON."},)"
+        R"("message":"Internal error: Unable to encode nan directly in JSON."},"id":2,"jsonrpc":"2.0"})";
+    auto replies = h.runStarted([&]() -> asio::awaitable<std::vector<std::string>> {
+        std::vector<std::string> replies;
+        for (auto request : {R"({"jsonrpc":"2.0","id":1,"method":"test/raw","params":"shaped"})",
+                             R"({"jsonrpc":"2.0","id":2,"method":"test/raw","params":"refused"})",
+                             R"([{"jsonrpc":"2.0","id":1,"method":"test/raw","params":"shaped"},)"
+                             R"({"jsonrpc":"2.0","id":2,"method":"test/raw","params":"refused"}])"}) {
+            auto reply = co_await h.exchange(request);
+            replies.push_back(reply);
+        }
+        co_return replies;
+    });
+    EXPECT_EQ(replies, (std::vector<std::string>{shaped, refused, "[" + shaped + "," + refused + "]"}));
 }
 
 }  // namespace
