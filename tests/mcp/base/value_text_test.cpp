@@ -43,6 +43,10 @@ std::string value(const Value& value, bool escapeSlashes) {
     return written(escapeSlashes, [&](auto& writer) { detail::writeValue(writer, value); });
 }
 
+std::string reread(const Value& value, bool escapeSlashes) {
+    return written(escapeSlashes, [&](auto& writer) { detail::writeAsValue(writer, value); });
+}
+
 /// The message of what `f` throws; empty when it throws nothing.
 template <class F>
 std::string thrown(F f) {
@@ -125,6 +129,38 @@ TEST(ValueTextTest, WritesAValueAsItsJSONWrites) {
     EXPECT_EQ(thrown([&] { (void)value(refused, false); }), expected);
 }
 
+// A Value read back from its own JSON changes too: the shortcut must change it alike.
+TEST(ValueTextTest, WritesAValueAsTheValueReadBackFromItsJSONWrites) {
+    struct Case {
+        const char* name;
+        Value value;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"WholeDoubleIsInteger", Value(3.0), "3"},
+        {"LargeWholeDoubleIsInteger", Value(1e18), "1000000000000000000"},
+        {"NegativeZeroIsZero", Value(-0.0), "0"},
+        {"FractionStays", Value(2.5), "2.5"},
+        {"DataURLTextRewritten", Value("data:,a/b"), R"("data:text/plain;base64,YS9i")"},
+        {"DataWithoutTypeReadsAsText", Value::data(std::nullopt, "x"), R"("data:text/plain;base64,eA==")"},
+        {"DataWithCharset", Value::data("text/plain;charset=utf-8", "hi"), R"("data:text/plain;charset=utf-8;base64,aGk=")"},
+        {"DataWithUnreadableType", Value::data("a,b", "hi"), R"("data:a,b;base64,aGk=")"},
+        {"Nested", Value::object({{"b", Value::array({1.0, "data:,"})}, {"a", Value()}}),
+         R"({"a":null,"b":[1,"data:text/plain;base64,"]})"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(reread(c.value, false), c.expected);
+        for (bool slash : {true, false}) {
+            EXPECT_EQ(reread(c.value, slash), throughValue(c.value.toJSON(), slash));
+        }
+    }
+    Value refused = Value::object({{"b", std::nan("")}, {"a", Value::array({-std::numeric_limits<double>::infinity()})}});
+    auto expected = thrown([&] { (void)refused.toJSON(); });
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(thrown([&] { (void)reread(refused, false); }), expected);
+}
+
 /// Random documents full of what the reading changes: whole doubles, data URLs, unsorted keys.
 class RandomDocument {
 public:
@@ -190,7 +226,9 @@ TEST(ValueTextTest, RandomDocumentsComeOutAsThroughTheValue) {
             auto expected = throughValue(document, slash);
             SCOPED_TRACE(expected);
             ASSERT_EQ(asValue(document, slash), expected);
-            ASSERT_EQ(value(Value::fromJSON(document), slash), expected);
+            auto read = Value::fromJSON(document);
+            ASSERT_EQ(value(read, slash), expected);
+            ASSERT_EQ(reread(read, slash), throughValue(read.toJSON(), slash));
         }
     }
 }

@@ -62,14 +62,7 @@ private:
     }
 
     void writeString(const boost::json::string& json) {
-        std::string_view text(json.data(), json.size());
-        if (text.starts_with("data:")) {
-            if (auto url = parseDataURL(text)) {
-                writer_.string(dataURLEncoded(url->data, url->mimeType));
-                return;
-            }
-        }
-        writer_.string(text);
+        writeTextAsValue(writer_, std::string_view(json.data(), json.size()));
     }
 
     void writeObject(const boost::json::object& object) {
@@ -114,6 +107,50 @@ void writeValue(TextWriter& writer, const Value& value) {
         for (const auto& [key, member] : *value.objectValue()) {
             writer.key(key);
             writeValue(writer, member);
+        }
+        writer.endObject();
+        return;
+    }
+}
+
+void writeTextAsValue(TextWriter& writer, std::string_view text) {
+    if (text.starts_with("data:")) {
+        if (auto url = parseDataURL(text)) {
+            writer.string(dataURLEncoded(url->data, url->mimeType));
+            return;
+        }
+    }
+    writer.string(text);
+}
+
+void writeAsValue(TextWriter& writer, const Value& value) {
+    switch (value.kind()) {
+    case Value::Kind::null: writer.null(); return;
+    case Value::Kind::bool_: writer.boolean(*value.boolValue()); return;
+    case Value::Kind::int_: writer.integer(*value.intValue()); return;
+    case Value::Kind::double_: {
+        double number = *value.doubleValue();
+        if (auto integer = platform::json::asInteger(boost::json::value(number))) {
+            writer.integer(*integer);
+            return;
+        }
+        writeDouble(writer, value, number);
+        return;
+    }
+    case Value::Kind::string: writeTextAsValue(writer, *value.stringValue()); return;
+    case Value::Kind::data:
+        writeTextAsValue(writer, dataURLEncoded(value.dataValue()->bytes, value.dataValue()->mimeType));
+        return;
+    case Value::Kind::array:
+        writer.beginArray();
+        for (const auto& element : *value.arrayValue()) writeAsValue(writer, element);
+        writer.endArray();
+        return;
+    case Value::Kind::object:
+        writer.beginObject();
+        for (const auto& [key, member] : *value.objectValue()) {
+            writer.key(key);
+            writeAsValue(writer, member);
         }
         writer.endObject();
         return;

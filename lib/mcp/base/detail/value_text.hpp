@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 #include <boost/json/value.hpp>
 
 #include "mcp/base/value.hpp"
@@ -15,5 +17,13 @@ void writeValue(platform::json::TextWriter& writer, const Value& value);
 /// integers, well-formed data URLs in their written form, object members in key order. Throws the
 /// error `Value::fromJSON` throws, for the same number.
 void writeAsValue(platform::json::TextWriter& writer, const boost::json::value& json);
+
+/// Writes the text of `Value::fromJSON(value.toJSON())`: what `writeValue` writes, with whole
+/// doubles as integers and data (and texts that are data URLs) in the form a data URL reads back
+/// as. Throws what `toJSON` throws, for the same number.
+void writeAsValue(platform::json::TextWriter& writer, const Value& value);
+
+/// Writes the JSON string `text` as the Value read from it is written.
+void writeTextAsValue(platform::json::TextWriter& writer, std::string_view text);
 
 }  // namespace mcp::detail
