@@ -429,7 +429,7 @@ std::string Server::encodeResponse(const Response<AnyMethod>& response) {
 
 std::string Server::encodeAnswer(const detail::TypedAnswer& answer) {
     return encodeSuccess(answer.id,
-                         [&](platform::json::TextWriter& writer) { detail::writeAsValue(writer, *answer.result); });
+                         [&](platform::json::TextWriter& writer) { answer.result->write(writer); });
 }
 
 asio::awaitable<void> Server::handleMessage(Message<AnyNotification> message) {
