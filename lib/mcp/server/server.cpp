@@ -428,8 +428,13 @@ std::string Server::encodeResponse(const Response<AnyMethod>& response) {
 }
 
 std::string Server::encodeAnswer(const detail::TypedAnswer& answer) {
-    return encodeSuccess(answer.id,
-                         [&](platform::json::TextWriter& writer) { answer.result->write(writer); });
+    try {
+        return encodeSuccess(answer.id, [&](platform::json::TextWriter& writer) { answer.result->write(writer); });
+    } catch (...) {
+        // A result that does not read as a Value fails the handler task's box, whose answer is then
+        // the error response.
+        return encodeResponse(errorResponse(answer.id, std::current_exception()));
+    }
 }
 
 asio::awaitable<void> Server::handleMessage(Message<AnyNotification> message) {

@@ -247,7 +247,8 @@ private:
     }
     /// As `encode(response.toJSON())`, writing a success's Value without a DOM.
     static std::string encodeResponse(const Response<AnyMethod>& response);
-    /// As `encode` of the response holding the answer's result read as a Value.
+    /// As `encode` of the response holding the answer's result read as a Value, or of the error
+    /// response the handler task gives when that reading fails.
     static std::string encodeAnswer(const detail::TypedAnswer& answer);
 
     Info serverInfo_;

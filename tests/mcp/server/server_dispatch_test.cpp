@@ -390,6 +390,24 @@ TEST(ServerSendTest, ATypedResultIsAnsweredAsTheValueReadFromIt) {
         co_return replies;
     });
     EXPECT_EQ(replies, (std::vector<std::string>{shaped, refused, "[" + shaped + "," + refused + "]"}));
+
+    // The refusal is the handler's answer: when the transport fails, the engine still tries once
+    // more with the error of that failure.
+    ServerHarness failing;
+    failing.server->withMethodHandler<Raw>([inf](Value) -> asio::awaitable<RawResult> {
+        co_return RawResult{boost::json::object{{"b", std::nan("")}, {"a", inf}}};
+    });
+    std::vector<std::string> attempted;
+    failing.transport->failSendsWhen([&attempted](std::string_view data) {
+        attempted.emplace_back(data);
+        return std::make_exception_ptr(std::runtime_error("pipe closed"));
+    });
+    failing.runStarted([&]() -> asio::awaitable<void> {
+        failing.transport->push(R"({"jsonrpc":"2.0","id":2,"method":"test/raw"})");
+        co_return;
+    });
+    failing.settle();
+    EXPECT_EQ(attempted, (std::vector<std::string>{refused, errorReply("2", MCPError::internalError("pipe closed"))}));
 }
 
 }  // namespace
