@@ -43,6 +43,7 @@ struct Classifier {
     std::string numberParts;  // the beginning of a number met in pieces
 
     std::optional<std::string> id;
+    bool idIsNull = false;
     std::optional<std::string> method;
     bool hasMethod = false;
     bool hasResult = false;
@@ -171,6 +172,7 @@ struct Classifier {
         return true;
     }
     bool on_null(error_code&) {
+        if (depth == 1 && member == Member::id) idIsNull = true;
         onValueStart();
         return true;
     }
@@ -207,6 +209,9 @@ std::optional<JSONRPCMessageKind> JSONRPCMessageKind::classify(std::string_view 
     auto& found = parser.handler();
     if (!found.topIsObject) return std::nullopt;
     if (found.hasMethod && (found.hasResult || found.hasError)) return std::nullopt;
+    // The engine reads a null id as the id "" and answers; taken for a notification here, the
+    // request would run with nobody waiting for its answer.
+    if (found.method && found.idIsNull) return std::nullopt;
     if (found.method) {
         if (found.id) return request(std::move(*found.id), std::move(*found.method));
         return notification(std::move(*found.method));

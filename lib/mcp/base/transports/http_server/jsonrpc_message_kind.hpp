@@ -29,8 +29,10 @@ struct JSONRPCMessageKind {
     /// when there is an id (a string, or a number with an integral value in the signed 64-bit
     /// range) and a notification otherwise; else a "result" or an "error" member with an id makes
     /// a response. Nothing for anything else: invalid JSON, an array (a batch), any other value, a
-    /// response without an id, and an object that carries "method" together with "result" or
-    /// "error", which no reader could take for one message. "jsonrpc" is not looked at.
+    /// response without an id, an object that carries "method" together with "result" or
+    /// "error", which no reader could take for one message, and a method with a null id, which the
+    /// engine would answer as a request while this reading takes it for a notification. "jsonrpc"
+    /// is not looked at.
     ///
     /// Reads the text once and builds no document, so it costs no more than the bytes it scans.
     static std::optional<JSONRPCMessageKind> classify(std::string_view data);

@@ -149,7 +149,9 @@ asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::handleRequest(HTTPRe
     if (refusal) co_return std::move(*refusal);
 
     if (kind->kind != JSONRPCMessageKind::Case::request) {
-        incoming_.yield(std::move(*request.body));
+        // Acknowledge only what the server will read.
+        if (!incoming_.yield(std::move(*request.body)))
+            co_return internalFailure(std::make_exception_ptr(MCPError::connectionClosed()));
         co_return HTTPResponse::accepted();
     }
     auto response = co_await exchange(std::move(kind->id), std::move(request));

@@ -112,7 +112,7 @@ TEST(JSONRPCMessageKindTest, ClassifiesBodies) {
         {"NegativeId", R"({"id":-12,"method":"x"})", K::request("-12", "x")},
         {"IntegralDoubleIdIsAnInteger", R"({"id":3.0,"method":"x"})", K::request("3", "x")},
         {"Notification", R"({"method":"notifications/initialized"})", K::notification("notifications/initialized")},
-        {"NullIdMakesANotification", R"({"id":null,"method":"x"})", K::notification("x")},
+        {"NullIdWithAMethodIsRefused", R"({"id":null,"method":"x"})", std::nullopt},
         {"BoolIdMakesANotification", R"({"id":true,"method":"x"})", K::notification("x")},
         {"IdBeyondInt64MakesANotification", R"({"id":9223372036854775808,"method":"x"})", K::notification("x")},
         {"ResponseWithResult", R"({"id":3,"result":{}})", K::response("3")},

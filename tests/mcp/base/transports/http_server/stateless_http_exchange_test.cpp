@@ -203,6 +203,9 @@ TEST(StatelessHTTPExchangeTest, RefusalsNeverReachTheServer) {
          R"({"jsonrpc":"2.0","error":{"code":-32700,"message":"Parse error: Invalid JSON: Empty request body"},"id":null})"},
         {"Batch", post("[" + call + "]"), 400,
          R"({"jsonrpc":"2.0","error":{"code":-32700,"message":"Parse error: Invalid JSON: Invalid JSON-RPC message"},"id":null})"},
+        // The server would run it as a request while nobody waits for its answer.
+        {"CallWithNullId", post(R"({"jsonrpc":"2.0","id":null,"method":"tools/call","params":{"name":"echo"}})"), 400,
+         R"({"jsonrpc":"2.0","error":{"code":-32700,"message":"Parse error: Invalid JSON: Invalid JSON-RPC message"},"id":null})"},
         {"ForeignHost", post(call, headersWith("Host", "attacker.example")), 421,
          R"({"jsonrpc":"2.0","error":{"code":-32600,"message":"Invalid Request: Misdirected Request: Host header not allowed"},"id":null})"},
         {"ForeignOrigin", post(call, headersWith("Origin", "https://localhost:47292")), 403,

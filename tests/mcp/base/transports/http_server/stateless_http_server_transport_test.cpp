@@ -107,7 +107,7 @@ TEST(StatelessHTTPServerTransportTest, MethodNotAllowedHasTheExactBody) {
 TEST(StatelessHTTPServerTransportTest, HandsNotificationsAndResponsesOverWith202) {
     const std::vector<std::string> bodies = {
         R"({"jsonrpc":"2.0","method":"notifications/initialized"})",
-        R"({"jsonrpc":"2.0","id":null,"method":"x"})",
+        R"({"jsonrpc":"2.0","id":true,"method":"x"})",
         R"({"jsonrpc":"2.0","id":"c1","result":{"roots":[]}})",
         R"({"jsonrpc":"2.0","id":4,"error":{"code":-1,"message":"no"}})",
     };
@@ -286,6 +286,9 @@ TEST(StatelessHTTPServerTransportTest, AnswersARequestAtOnceWhenTheServerNoLonge
         EXPECT_EQ(response.mcpError(), MCPError::internalError("Error processing request: Connection closed"));
         auto context = co_await transport->httpRequestContext(ID(1));
         EXPECT_FALSE(context);
+        // A notification nobody will read is not acknowledged either.
+        auto notified = co_await transport->handleRequest(post(R"({"method":"notifications/initialized"})"));
+        EXPECT_EQ(notified.statusCode(), 500);
     });
 }
 
