@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstddef>
 #include <string_view>
-#include <vector>
 
+#include <boost/container/small_vector.hpp>
 #include <boost/json/array.hpp>
 #include <boost/json/object.hpp>
 #include <boost/json/string.hpp>
@@ -82,7 +82,8 @@ private:
     }
 
     TextWriter& writer_;
-    std::vector<const boost::json::key_value_pair*> members_;
+    // Inline room for the members of a few levels of ordinary documents.
+    boost::container::small_vector<const boost::json::key_value_pair*, 32> members_;
 };
 
 }  // namespace
