@@ -191,7 +191,10 @@ asio::awaitable<void> Server::start(std::shared_ptr<Transport> transport, Initia
     if (auto logger = this->logger()) {
         logger->debug("Server started", {{"name", name()}, {"version", version()}});
     }
-    task_ = platform::spawn(executor_, receiveLoop(shared_from_this(), std::move(transport)));
+    // The loop and the notification handlers it runs are in no request, even when this server
+    // was started from another server's method handler.
+    task_ = platform::spawn(executor_,
+                            handlerContextLocal().withValue(std::nullopt, receiveLoop(shared_from_this(), std::move(transport))));
 }
 
 asio::awaitable<void> Server::stop() {

@@ -163,8 +163,8 @@ public:
     /// level the client asked for. Throws as `notify` does.
     boost::asio::awaitable<void> log(LogLevel level, std::optional<std::string> logger, Value data);
 
-    /// As above, with a payload converted to the Value it writes as first (a conversion error is
-    /// thrown before anything is sent).
+    /// As above, with a payload converted to the Value it writes as at once, so `data` need not
+    /// outlive the call (a conversion error is thrown here, before anything is sent).
     template <class T>
         requires(!std::convertible_to<const T&, Value>)
     boost::asio::awaitable<void> log(LogLevel level, std::optional<std::string> logger, const T& data);
@@ -308,8 +308,7 @@ boost::asio::awaitable<void> Server::notify(Message<N> message) {
 template <class T>
     requires(!std::convertible_to<const T&, Value>)
 boost::asio::awaitable<void> Server::log(LogLevel level, std::optional<std::string> logger, const T& data) {
-    auto value = Value::from(data);
-    co_await log(level, std::move(logger), std::move(value));
+    return log(level, std::move(logger), Value::from(data));
 }
 
 template <Method M>

@@ -76,8 +76,9 @@ TEST(ServerLogTest, SendsEveryMessageWhateverTheCapabilitiesOrRequestedLevel) {
         auto refused = co_await h.exchange(R"({"jsonrpc":"2.0","id":1,"method":"logging/setLevel","params":{"level":"error"}})");
         co_await h.server->log(LogLevel::warning, std::nullopt, Value("disk/almost full"));
         auto warning = co_await h.transport->nextSent();
-        Reading reading{21.5};
-        co_await h.server->log(LogLevel::debug, "sensor", reading);
+        // The payload is a temporary that ends with the call, before the send is awaited.
+        auto logReading = h.server->log(LogLevel::debug, "sensor", Reading{21.5});
+        co_await std::move(logReading);
         auto debug = co_await h.transport->nextSent();
         co_await h.server->log(LogLevel::emergency, "x", Value());
         auto emergency = co_await h.transport->nextSent();

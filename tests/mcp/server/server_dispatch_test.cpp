@@ -327,6 +327,28 @@ TEST(ServerHandlerContextTest, HandlersSeeTheirOwnRequestAndNothingElseDoes) {
     EXPECT_EQ(notificationSawContext, std::vector<bool>{false});
 }
 
+TEST(ServerHandlerContextTest, AServerStartedInsideAHandlerDoesNotPassTheContextOn) {
+    ServerHarness h;
+    auto innerTransport = std::make_shared<testing_support::ScriptedTransport>();
+    auto inner = Server::create("inner", "1", std::nullopt, std::nullopt, {});
+    platform::OneShot<bool> sawContext;
+    inner->onNotification<Note>([sawContext](Message<Note>) -> asio::awaitable<void> {
+        sawContext.resume(Server::currentHandlerContext().has_value());
+        co_return;
+    });
+    h.server->withMethodHandler<Echo>([&](Value) -> asio::awaitable<Value> {
+        co_await inner->start(innerTransport);
+        innerTransport->push(R"({"jsonrpc":"2.0","method":"notifications/test"})");
+        bool saw = co_await sawContext.wait();
+        co_await inner->stop();
+        co_return Value(saw);
+    });
+    auto reply = h.runStarted([&]() -> asio::awaitable<std::string> {
+        co_return co_await h.exchange(R"({"jsonrpc":"2.0","id":1,"method":"test/echo"})");
+    });
+    EXPECT_EQ(reply, R"({"id":1,"jsonrpc":"2.0","result":false})");
+}
+
 TEST(ServerSendTest, SendingWithoutAConnectionFailsAndWritesNothing) {
     ServerHarness h;
     auto outcomes = h.run([&]() -> asio::awaitable<std::vector<std::string>> {
