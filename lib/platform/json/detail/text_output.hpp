@@ -16,6 +16,7 @@
 
 #include "platform/json/encoding_error.hpp"
 #include "platform/text.hpp"
+#include "platform/utf8.hpp"
 
 namespace platform::json::detail {
 
@@ -179,11 +180,12 @@ inline constexpr EscapeFlags kEscapeWithSlash = makeEscapeFlags(true);
 inline constexpr EscapeFlags kEscapeWithoutSlash = makeEscapeFlags(false);
 
 /// Writes the bytes [p, end) escaped one at a time, given room for six bytes each and two more:
-/// for short texts, where words do not pay.
-inline char* writeEscapedBytes(char* at, const char* p, const char* end, bool slash) {
+/// for short texts, where words do not pay. ORs every byte into `seen`.
+inline char* writeEscapedBytes(char* at, const char* p, const char* end, bool slash, unsigned char& seen) {
     const auto& flags = slash ? kEscapeWithSlash : kEscapeWithoutSlash;
     for (; p != end; ++p) {
         auto c = static_cast<unsigned char>(*p);
+        seen |= c;
         if (flags[c]) [[unlikely]] at = writeEscape(at, c);
         else *at++ = static_cast<char>(c);
     }
@@ -224,19 +226,42 @@ inline char* writeEscaped(char* at, const char* p, const char* end, bool slash) 
 
 inline constexpr std::size_t kStringBlock = 256;
 
+inline char* writeString(Sink& sink, char* at, std::string_view text, bool slash);
+
+// Bytes that are no UTF-8 would make text no peer can read; they are written as U+FFFD.
+[[gnu::noinline]] inline char* writeRepaired(Sink& sink, char* at, std::string_view text, bool slash) {
+    const std::string repaired = repairUTF8(text);
+    return writeString(sink, at, repaired, slash);
+}
+
 inline char* writeString(Sink& sink, char* at, std::string_view text, bool slash) {
     const char* p = text.data();
     const char* const end = p + text.size();
     // Short texts, keys above all, take one reservation.
     at = sink.reserve(at, std::min(text.size(), kStringBlock) * 6 + 10);
+    if (text.size() < 16) {
+        // Checked for UTF-8 only when a byte beyond ASCII went by; nothing moved the buffer since.
+        char* const open = at;
+        *at++ = '"';
+        unsigned char seen = 0;
+        at = writeEscapedBytes(at, p, end, slash, seen);
+        if ((seen & 0x80) != 0 && !isValidUTF8(text)) [[unlikely]] return writeRepaired(sink, open, text, slash);
+        *at++ = '"';
+        return at;
+    }
+    if (!isValidUTF8(text)) [[unlikely]] return writeRepaired(sink, at, text, slash);
     *at++ = '"';
     while (static_cast<std::size_t>(end - p) > kStringBlock) {
         at = writeEscaped(at, p, p + kStringBlock, slash);
         p += kStringBlock;
         at = sink.reserve(at, kStringBlock * 6 + 10);
     }
-    if (end - p < 16) at = writeEscapedBytes(at, p, end, slash);
-    else at = writeEscaped(at, p, end, slash);
+    if (end - p < 16) {
+        unsigned char seen = 0;
+        at = writeEscapedBytes(at, p, end, slash, seen);
+    } else {
+        at = writeEscaped(at, p, end, slash);
+    }
     *at++ = '"';
     return at;
 }
