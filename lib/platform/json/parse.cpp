@@ -1,5 +1,7 @@
 #include "platform/json/parse.hpp"
 
+#include "platform/json/detail/parser_rules.hpp"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -76,10 +78,10 @@ struct Handler {
     bool on_double(double d, string_view s, error_code& error) {
         double value;
         if (numberParts.empty()) {
-            value = exact(d, s);
+            value = detail::exactDouble(d, s);
         } else {
             numberParts.append(s.data(), s.size());
-            value = exact(d, numberParts);
+            value = detail::exactDouble(d, numberParts);
             numberParts.clear();
         }
         // A number beyond the double range would sit in the DOM as an infinity no writer accepts.
@@ -100,26 +102,7 @@ struct Handler {
     }
     bool on_comment_part(string_view, error_code&) { return true; }
     bool on_comment(string_view, error_code&) { return true; }
-
-    /// The correctly rounded value of `text`; the parser's own `d` where the text is out of the
-    /// double range (from_chars then leaves the value to us).
-    static double exact(double d, std::string_view text) {
-        double value = d;
-        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error != std::errc() || end != text.data() + text.size()) return d;
-        return value;
-    }
 };
-
-boost::json::parse_options parseOptions() {
-    boost::json::parse_options options;
-    // The library's default of 32 refuses ordinary nested schemas and arguments.
-    options.max_depth = 512;
-    options.allow_comments = false;
-    options.allow_trailing_commas = false;
-    options.allow_invalid_utf8 = false;
-    return options;
-}
 
 [[noreturn]] void fail(const error_code& error) {
     auto failure = DecodingError::dataCorrupted("The given data was not valid JSON.");
@@ -129,8 +112,32 @@ boost::json::parse_options parseOptions() {
 
 }  // namespace
 
+namespace detail {
+
+const boost::json::parse_options& parseOptions() {
+    static const boost::json::parse_options options = [] {
+        boost::json::parse_options o;
+        // The library's default of 32 refuses ordinary nested schemas and arguments.
+        o.max_depth = 512;
+        o.allow_comments = false;
+        o.allow_trailing_commas = false;
+        o.allow_invalid_utf8 = false;
+        return o;
+    }();
+    return options;
+}
+
+double exactDouble(double d, std::string_view text) {
+    double value = d;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return d;
+    return value;
+}
+
+}  // namespace detail
+
 boost::json::value parse(std::string_view text) {
-    static const boost::json::parse_options options = parseOptions();
+    const auto& options = detail::parseOptions();
     unsigned char temp[4096];
     boost::json::basic_parser<Handler> parser(options, temp, sizeof temp);
     parser.handler().stack.reset();

@@ -1,5 +1,7 @@
 #include "mcp/base/transports/http_server/jsonrpc_message_kind.hpp"
 
+#include "platform/json/detail/parser_rules.hpp"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -154,10 +156,10 @@ struct Classifier {
     bool on_double(double d, string_view s, error_code& error) {
         double value;
         if (numberParts.empty()) {
-            value = exact(d, std::string_view(s.data(), s.size()));
+            value = platform::json::detail::exactDouble(d, std::string_view(s.data(), s.size()));
         } else {
             numberParts.append(s.data(), s.size());
-            value = exact(d, numberParts);
+            value = platform::json::detail::exactDouble(d, numberParts);
             numberParts.clear();
         }
         if (!std::isfinite(value)) {
@@ -178,29 +180,12 @@ struct Classifier {
     }
     bool on_comment_part(string_view, error_code&) { return true; }
     bool on_comment(string_view, error_code&) { return true; }
-
-    /// The correctly rounded value of `text`, as the JSON layer reads doubles.
-    static double exact(double d, std::string_view text) {
-        double value = d;
-        auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (failure != std::errc() || end != text.data() + text.size()) return d;
-        return value;
-    }
 };
-
-boost::json::parse_options parseOptions() {
-    boost::json::parse_options options;
-    options.max_depth = 512;
-    options.allow_comments = false;
-    options.allow_trailing_commas = false;
-    options.allow_invalid_utf8 = false;
-    return options;
-}
 
 }  // namespace
 
 std::optional<JSONRPCMessageKind> JSONRPCMessageKind::classify(std::string_view data) {
-    static const boost::json::parse_options options = parseOptions();
+    const auto& options = platform::json::detail::parseOptions();
     boost::json::basic_parser<Classifier> parser(options);
     error_code error;
     auto used = parser.write_some(false, data.data(), data.size(), error);
