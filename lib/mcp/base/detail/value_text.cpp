@@ -86,33 +86,54 @@ private:
     boost::container::small_vector<const boost::json::key_value_pair*, 32> members_;
 };
 
-}  // namespace
-
-void writeValue(TextWriter& writer, const Value& value) {
+// One walk for both: `ReadBack` writes the Value that reading this one's JSON back would give
+// (whole doubles as integers, strings holding data URLs in their canonical form).
+template <bool ReadBack>
+void writeWalk(TextWriter& writer, const Value& value) {
     switch (value.kind()) {
     case Value::Kind::null: writer.null(); return;
     case Value::Kind::bool_: writer.boolean(*value.boolValue()); return;
     case Value::Kind::int_: writer.integer(*value.intValue()); return;
-    case Value::Kind::double_: writeDouble(writer, value, *value.doubleValue()); return;
-    case Value::Kind::string: writer.string(*value.stringValue()); return;
-    case Value::Kind::data:
-        writer.string(dataURLEncoded(value.dataValue()->bytes, value.dataValue()->mimeType));
+    case Value::Kind::double_: {
+        double number = *value.doubleValue();
+        if constexpr (ReadBack) {
+            if (auto integer = platform::json::asInteger(boost::json::value(number))) {
+                writer.integer(*integer);
+                return;
+            }
+        }
+        writeDouble(writer, value, number);
         return;
+    }
+    case Value::Kind::string:
+        if constexpr (ReadBack) writeTextAsValue(writer, *value.stringValue());
+        else writer.string(*value.stringValue());
+        return;
+    case Value::Kind::data: {
+        auto url = dataURLEncoded(value.dataValue()->bytes, value.dataValue()->mimeType);
+        if constexpr (ReadBack) writeTextAsValue(writer, url);
+        else writer.string(url);
+        return;
+    }
     case Value::Kind::array:
         writer.beginArray();
-        for (const auto& element : *value.arrayValue()) writeValue(writer, element);
+        for (const auto& element : *value.arrayValue()) writeWalk<ReadBack>(writer, element);
         writer.endArray();
         return;
     case Value::Kind::object:
         writer.beginObject();
         for (const auto& [key, member] : *value.objectValue()) {
             writer.key(key);
-            writeValue(writer, member);
+            writeWalk<ReadBack>(writer, member);
         }
         writer.endObject();
         return;
     }
 }
+
+}  // namespace
+
+void writeValue(TextWriter& writer, const Value& value) { writeWalk<false>(writer, value); }
 
 void writeTextAsValue(TextWriter& writer, std::string_view text) {
     if (text.starts_with("data:")) {
@@ -124,39 +145,7 @@ void writeTextAsValue(TextWriter& writer, std::string_view text) {
     writer.string(text);
 }
 
-void writeAsValue(TextWriter& writer, const Value& value) {
-    switch (value.kind()) {
-    case Value::Kind::null: writer.null(); return;
-    case Value::Kind::bool_: writer.boolean(*value.boolValue()); return;
-    case Value::Kind::int_: writer.integer(*value.intValue()); return;
-    case Value::Kind::double_: {
-        double number = *value.doubleValue();
-        if (auto integer = platform::json::asInteger(boost::json::value(number))) {
-            writer.integer(*integer);
-            return;
-        }
-        writeDouble(writer, value, number);
-        return;
-    }
-    case Value::Kind::string: writeTextAsValue(writer, *value.stringValue()); return;
-    case Value::Kind::data:
-        writeTextAsValue(writer, dataURLEncoded(value.dataValue()->bytes, value.dataValue()->mimeType));
-        return;
-    case Value::Kind::array:
-        writer.beginArray();
-        for (const auto& element : *value.arrayValue()) writeAsValue(writer, element);
-        writer.endArray();
-        return;
-    case Value::Kind::object:
-        writer.beginObject();
-        for (const auto& [key, member] : *value.objectValue()) {
-            writer.key(key);
-            writeAsValue(writer, member);
-        }
-        writer.endObject();
-        return;
-    }
-}
+void writeAsValue(TextWriter& writer, const Value& value) { writeWalk<true>(writer, value); }
 
 void writeAsValue(TextWriter& writer, const boost::json::value& json) {
     try {
