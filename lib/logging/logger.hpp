@@ -33,6 +33,13 @@ template <class T>
 inline constexpr bool isAwaitable = false;
 template <class T, class E>
 inline constexpr bool isAwaitable<boost::asio::awaitable<T, E>> = true;
+
+template <class T>
+struct AwaitableResult;
+template <class T, class E>
+struct AwaitableResult<boost::asio::awaitable<T, E>> {
+    using type = T;
+};
 }  // namespace detail
 
 /// A labelled logger: a small value that emits structured events to its handler.
@@ -164,8 +171,10 @@ public:
     template <class Operation>
         requires std::invocable<Operation&>
     static decltype(auto) withTaskLocalLogger(Logger logger, Operation&& operation) {
-        if constexpr (detail::isAwaitable<std::invoke_result_t<Operation&>>) {
-            return taskLocalLogger().withValue(std::optional<Logger>(std::move(logger)), operation());
+        using Result = std::invoke_result_t<Operation&>;
+        if constexpr (detail::isAwaitable<Result>) {
+            return withTaskLocalLoggerAsync<typename detail::AwaitableResult<Result>::type>(
+                std::move(logger), std::decay_t<Operation>(std::forward<Operation>(operation)));
         } else {
             return taskLocalLogger().withValue(std::optional<Logger>(std::move(logger)), std::forward<Operation>(operation));
         }
@@ -175,6 +184,20 @@ public:
     static const platform::TaskLocal<std::optional<Logger>>& taskLocalLogger();
 
 private:
+    // Keeps the operation (a lambda's captures included) in the coroutine frame, so the
+    // awaitable may be awaited after the call that made it has ended.
+    template <class R, class Operation>
+    static boost::asio::awaitable<R> withTaskLocalLoggerAsync(Logger logger, Operation operation) {
+        auto body = operation();
+        auto bound = taskLocalLogger().withValue(std::optional<Logger>(std::move(logger)), std::move(body));
+        if constexpr (std::is_void_v<R>) {
+            co_await std::move(bound);
+        } else {
+            R result = co_await std::move(bound);
+            co_return result;
+        }
+    }
+
     struct Storage {
         std::string label;
         AnyLogHandler handler;

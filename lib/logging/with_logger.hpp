@@ -44,13 +44,6 @@ boost::asio::awaitable<R> withLoggerAsync(Logger logger, Body body) {
     }
 }
 
-template <class T>
-struct AwaitableResult;
-template <class T, class E>
-struct AwaitableResult<boost::asio::awaitable<T, E>> {
-    using type = T;
-};
-
 }  // namespace detail
 
 /// Binds `logger` and calls `body(logger)`.

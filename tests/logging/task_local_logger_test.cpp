@@ -17,6 +17,7 @@
 #include <chrono>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -103,6 +104,35 @@ TEST(TaskLocalLoggerTest, AsynchronousBindingInACoroutineNotStartedAsATask) {
     io.run_for(std::chrono::seconds(10));
     EXPECT_EQ(seen, "bound");
     EXPECT_EQ(Logger::current().label(), "");
+}
+
+// Sets its flag when destroyed; a moved-from one does not.
+class DestructionFlag {
+public:
+    explicit DestructionFlag(bool& destroyed) : destroyed_(&destroyed) {}
+    DestructionFlag(const DestructionFlag& other) = default;
+    DestructionFlag(DestructionFlag&& other) noexcept : destroyed_(std::exchange(other.destroyed_, nullptr)) {}
+    ~DestructionFlag() {
+        if (destroyed_) *destroyed_ = true;
+    }
+    bool destroyed() const { return !destroyed_ || *destroyed_; }
+
+private:
+    bool* destroyed_;
+};
+
+TEST(TaskLocalLoggerTest, AsynchronousOperationOutlivesTheCallThatTookIt) {
+    runAsync([]() -> asio::awaitable<void> {
+        // The operation is a temporary: the awaitable, awaited later, must keep it and its captures.
+        bool destroyed = false;
+        auto operation =
+            Logger::withTaskLocalLogger(labelled("bound"), [flag = DestructionFlag(destroyed)]() -> asio::awaitable<bool> {
+                co_await platform::sleepFor(kShortly);
+                co_return !flag.destroyed() && Logger::current().label() == "bound";
+            });
+        bool intact = co_await std::move(operation);
+        EXPECT_TRUE(intact);
+    });
 }
 
 TEST(TaskLocalLoggerTest, AsynchronousFailurePassesThroughAndEndsTheBinding) {
