@@ -67,9 +67,10 @@ struct TaskLocalSlot {
     platform::TaskLocal<std::optional<Logger>> local;
 };
 
+// Never destroyed, like the logging settings: a logger may be wanted while the process ends.
 TaskLocalSlot& taskLocalSlot() {
-    static TaskLocalSlot slot;
-    return slot;
+    static auto* slot = new TaskLocalSlot;
+    return *slot;
 }
 
 }  // namespace

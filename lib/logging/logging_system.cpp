@@ -59,17 +59,19 @@ private:
     RWLockedValueBox<ReplaceOnce> box_;
 };
 
+// The boxes are never destroyed: threads and exit handlers may still make loggers while the
+// process ends.
 ReplaceOnceBox<LoggingSystem::FactoryWithProvider>& factoryBox() {
-    static ReplaceOnceBox<LoggingSystem::FactoryWithProvider> box(
+    static auto* box = new ReplaceOnceBox<LoggingSystem::FactoryWithProvider>(
         [](const std::string& label, const std::optional<MetadataProvider>&) -> AnyLogHandler {
             return StreamLogHandler::standardError(label);
         });
-    return box;
+    return *box;
 }
 
 ReplaceOnceBox<std::optional<MetadataProvider>>& providerBox() {
-    static ReplaceOnceBox<std::optional<MetadataProvider>> box(std::nullopt);
-    return box;
+    static auto* box = new ReplaceOnceBox<std::optional<MetadataProvider>>(std::nullopt);
+    return *box;
 }
 
 }  // namespace

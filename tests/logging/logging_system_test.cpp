@@ -128,6 +128,29 @@ TEST_F(LoggingSystemTest, EmptyFactoryIsRefused) {
     EXPECT_THROW(LoggingSystem::bootstrap(LoggingSystem::Factory()), std::invalid_argument);
 }
 
+TEST_F(LoggingSystemTest, SettingsOutliveStaticDestruction) {
+    // A handler registered before the settings are first used runs after anything they made on
+    // first use has been destroyed at exit; a thread still creating loggers then is in the same place.
+    EXPECT_EXIT(
+        {
+            std::atexit([] {
+                for (int i = 0; i < 3; ++i) {
+                    Logger late("late");
+                    late.info("at exit");
+                    Logger::current().info("at exit");
+                }
+                std::_Exit(LoggingSystem::metadataProvider() ? 1 : 0);
+            });
+            LoggingSystem::bootstrap([](const std::string& label) -> logging::AnyLogHandler {
+                return logging::StreamLogHandler::standardError(label);
+            });
+            Logger("first").info("before exit");
+            Logger::current().info("before exit");
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "at exit");
+}
+
 TEST(LockTest, WithLockReturnsTheResultAndReleasesOnFailure) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     // A lock left held would block the second withLock; the alarm turns that hang into a failure.

@@ -9,14 +9,15 @@ std::shared_ptr<StdioOutputStream> StdioOutputStream::file(std::FILE* file, Flus
         std::function<int(std::FILE*)>(std::fflush));
 }
 
+// The shared streams are never released, so a handler made while the process ends still finds them.
 std::shared_ptr<StdioOutputStream> StdioOutputStream::stdout_() {
-    static const auto stream = file(stdout);
-    return stream;
+    static const auto* stream = new std::shared_ptr<StdioOutputStream>(file(stdout));
+    return *stream;
 }
 
 std::shared_ptr<StdioOutputStream> StdioOutputStream::stderr_() {
-    static const auto stream = file(stderr);
-    return stream;
+    static const auto* stream = new std::shared_ptr<StdioOutputStream>(file(stderr));
+    return *stream;
 }
 
 void StdioOutputStream::write(std::string_view text) {
