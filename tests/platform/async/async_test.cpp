@@ -11,6 +11,7 @@
 #include <boost/asio/this_coro.hpp>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -323,6 +324,71 @@ TEST(AsyncStreamTest, DroppingAnUnfinishedStreamTerminatesItAsCancelled) {
         stream.onTermination([&](auto how) { terminations.push_back(how); });
     }
     EXPECT_EQ(terminations, (std::vector{AsyncStream<int>::Termination::cancelled}));
+}
+
+// Marks when the coroutine frame that holds it is destroyed.
+struct FrameProbe {
+    bool* destroyed;
+    ~FrameProbe() { *destroyed = true; }
+};
+
+TEST(ParkedWaitTest, AWaiterThatCanNeverResumeIsUnwoundWithItsContext) {
+    // The waiter holds what would resume it, so only its context going away can end it.
+    struct Case {
+        const char* name;
+        std::function<asio::awaitable<void>(asio::any_io_executor, bool*)> waiter;
+    };
+    const std::vector<Case> cases{
+        {"one-shot",
+         [](asio::any_io_executor, bool* destroyed) -> asio::awaitable<void> {
+             FrameProbe probe{destroyed};
+             OneShot<int> shot;
+             co_await shot.wait();
+         }},
+        {"stream",
+         [](asio::any_io_executor, bool* destroyed) -> asio::awaitable<void> {
+             FrameProbe probe{destroyed};
+             AsyncStream<int> stream;
+             auto element = co_await stream.next();
+             EXPECT_FALSE(element);
+         }},
+        {"task",
+         [](asio::any_io_executor executor, bool* destroyed) -> asio::awaitable<void> {
+             FrameProbe probe{destroyed};
+             OneShot<void> never;
+             auto stuck = platform::spawn(executor, [](OneShot<void> never) -> asio::awaitable<void> {
+                 co_await never.wait();
+             }(never));
+             co_await stuck.value();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool destroyed = false;
+        {
+            asio::io_context io;
+            platform::spawn(io.get_executor(), c.waiter(io.get_executor(), &destroyed));
+            io.poll();
+            EXPECT_FALSE(destroyed);
+        }
+        EXPECT_TRUE(destroyed);
+    }
+}
+
+TEST(ParkedWaitTest, AResumeAfterTheWaitersContextIsGoneDoesNothing) {
+    OneShot<int> shot;
+    bool destroyed = false;
+    {
+        asio::io_context io;
+        platform::spawn(io.get_executor(), [](OneShot<int> shot, bool* destroyed) -> asio::awaitable<void> {
+            FrameProbe probe{destroyed};
+            co_await shot.wait();
+            ADD_FAILURE() << "resumed after its context was destroyed";
+        }(shot, &destroyed));
+        io.poll();
+    }
+    EXPECT_TRUE(destroyed);
+    EXPECT_TRUE(shot.resume(1));
 }
 
 TEST(RunAsyncTest, ReportsACoroutineThatCanNeverFinish) {
