@@ -18,7 +18,8 @@ namespace platform {
 /// Runs `onCancel` when the task running on this thread is cancelled while this object lives, or
 /// at once when it already is. `onCancel` runs inside the canceller's turn: it must only start
 /// the cancellation (cancel a timer or a socket, post work), never resume a coroutine inline.
-/// Outside any task it never runs.
+/// Outside any task it never runs. Call `checkCancellation()` before starting the operation: a
+/// handler made in a task that is already cancelled runs before there is anything to cancel.
 class CancellationHandler {
 public:
     explicit CancellationHandler(std::function<void()> onCancel);
