@@ -13,6 +13,7 @@
 
 #include "platform/json/encoding_error.hpp"
 #include "platform/json/write.hpp"
+#include "support/random_json.hpp"
 
 namespace {
 
@@ -56,59 +57,27 @@ std::string streamed(const value& json, bool escapeSlashes) {
 
 /// Random documents of every kind of token, with texts that need escapes and some long enough to
 /// move the writer off its stack buffer.
-class RandomDocument {
-public:
-    explicit RandomDocument(std::uint64_t seed) : random_(seed) {}
-
-    value make(int depth) {
-        switch (pick(depth > 0 ? 9 : 6)) {
-        case 0: return nullptr;
-        case 1: return pick(2) == 0;
-        case 2: return static_cast<std::int64_t>(random_());
-        case 3: return finiteDouble();
-        case 4:
-        case 5: return value(boost::json::string_view(text()));
-        case 6:
-        case 7: {
-            array a;
-            for (int i = pick(5); i > 0; --i) a.push_back(make(depth - 1));
-            return a;
-        }
-        default: {
-            object o;
-            for (int i = pick(5); i > 0; --i) o[text()] = make(depth - 1);
-            return o;
-        }
-        }
-    }
-
-private:
-    int pick(int n) { return static_cast<int>(random_() % static_cast<std::uint64_t>(n)); }
-
-    double finiteDouble() {
-        for (;;) {
-            std::uint64_t bits = random_();
-            double d;
-            std::memcpy(&d, &bits, sizeof d);
-            if (std::isfinite(d)) return d;
-        }
-    }
-
-    std::string text() {
-        static const char* const pieces[] = {"a", "/", "\"", "\\", "\n", "\x01", "\xc3\xa9", "0123456789abcdef"};
-        std::string s;
-        for (int i = pick(12); i > 0; --i) s += pieces[pick(std::size(pieces))];
-        if (pick(20) == 0) s += std::string(5000, 'x');
-        return s;
-    }
-
-    std::mt19937_64 random_;
-};
+testing_support::RandomJson randomDocuments(std::uint64_t seed) {
+    return testing_support::RandomJson(seed, {
+        .pieces = {"a", "/", "\"", "\\", "\n", "\x01", "\xc3\xa9", "0123456789abcdef"},
+        .longTextOneIn = 20,
+        .scalarKinds = 6,
+        .scalar = [](testing_support::RandomJson& r, int kind) -> value {
+            switch (kind) {
+            case 0: return nullptr;
+            case 1: return r.pick(2) == 0;
+            case 2: return static_cast<std::int64_t>(r.bits());
+            case 3: return r.finiteDouble();
+            default: return value(boost::json::string_view(r.text()));
+            }
+        },
+    });
+}
 
 // The token writer shares the DOM writer's escaping and numbers; a document streamed in insertion
 // order must come out as `write` puts it, separators and empty containers included.
 TEST(JsonTextWriterTest, WritesWhatTheDOMWriterWrites) {
-    RandomDocument documents(77);
+    auto documents = randomDocuments(77);
     for (int i = 0; i < 300; ++i) {
         value document = documents.make(4);
         for (bool slash : {true, false}) {

@@ -1,5 +1,6 @@
 #include "platform/json/write.hpp"
 #include "platform/utf8.hpp"
+#include "support/random_json.hpp"
 
 #include <cmath>
 #include <cstdint>
@@ -215,60 +216,28 @@ TEST(JsonWriteTest, SortedDeepLevelsKeepTheMembersAroundClosedArrays) {
     }
 }
 
-class RandomDocument {
-public:
-    explicit RandomDocument(unsigned seed) : random_(seed) {}
-
-    value make(int depth) {
-        int kinds = depth > 0 ? 9 : 7;
-        switch (pick(kinds)) {
-        case 0: return nullptr;
-        case 1: return pick(2) == 0;
-        case 2: return static_cast<std::int64_t>(random_());
-        case 3: return static_cast<std::uint64_t>(random_()) | (std::uint64_t{1} << 63);
-        case 4: return fraction();
-        case 5:
-        case 6: return value(boost::json::string_view(text()));
-        case 7: {
-            array a;
-            for (int i = pick(5); i > 0; --i) a.push_back(make(depth - 1));
-            return a;
-        }
-        default: {
-            object o;
-            for (int i = pick(5); i > 0; --i) o[text()] = make(depth - 1);
-            return o;
-        }
-        }
-    }
-
-private:
-    int pick(int n) { return static_cast<int>(random_() % static_cast<std::uint64_t>(n)); }
-
-    // A whole double reads back as an integer, so the round trip uses fractions only.
-    double fraction() {
-        for (;;) {
-            std::uint64_t bits = random_();
-            double d;
-            std::memcpy(&d, &bits, sizeof d);
-            if (std::isfinite(d) && std::trunc(d) != d) return d;
-        }
-    }
-
-    std::string text() {
-        static const char* const pieces[] = {"a", "Z", "/", "\"", "\\", "\n", "\x01", "\x1f", " ", "\xc3\xa9",
-                                             "\xe2\x80\xa8", "\xf0\x9f\x98\x80", "0123456789abcdef"};
-        std::string s;
-        for (int i = pick(12); i > 0; --i) s += pieces[pick(std::size(pieces))];
-        return s;
-    }
-
-    std::mt19937_64 random_;
-};
+// Whole doubles read back as integers, so the round trip uses fractions only.
+testing_support::RandomJson randomDocuments(std::uint64_t seed) {
+    return testing_support::RandomJson(seed, {
+        .pieces = {"a", "Z", "/", "\"", "\\", "\n", "\x01", "\x1f", " ", "\xc3\xa9", "\xe2\x80\xa8",
+                   "\xf0\x9f\x98\x80", "0123456789abcdef"},
+        .scalarKinds = 7,
+        .scalar = [](testing_support::RandomJson& r, int kind) -> value {
+            switch (kind) {
+            case 0: return nullptr;
+            case 1: return r.pick(2) == 0;
+            case 2: return static_cast<std::int64_t>(r.bits());
+            case 3: return r.bits() | (std::uint64_t{1} << 63);
+            case 4: return r.fraction();
+            default: return value(boost::json::string_view(r.text()));
+            }
+        },
+    });
+}
 
 TEST(JsonWriteTest, RoundTripsRandomDocuments) {
     const WriteOptions variants[] = {{}, {.sortedKeys = true, .escapeSlashes = false}, {.pretty = true}};
-    RandomDocument documents(20240611);
+    auto documents = randomDocuments(20240611);
     for (int i = 0; i < 300; ++i) {
         value document = documents.make(5);
         for (const auto& options : variants) {

@@ -2,6 +2,7 @@
 
 #include "platform/json/encoding_error.hpp"
 #include "platform/json/write.hpp"
+#include "support/random_json.hpp"
 
 #include <boost/json.hpp>
 #include <gtest/gtest.h>
@@ -162,64 +163,35 @@ TEST(ValueTextTest, WritesAValueAsTheValueReadBackFromItsJSONWrites) {
 }
 
 /// Random documents full of what the reading changes: whole doubles, data URLs, unsorted keys.
-class RandomDocument {
-public:
-    explicit RandomDocument(std::uint64_t seed) : random_(seed) {}
-
-    boost::json::value make(int depth) {
-        switch (pick(depth > 0 ? 10 : 7)) {
-        case 0: return nullptr;
-        case 1: return pick(2) == 0;
-        case 2: return static_cast<std::int64_t>(random_()) >> pick(64);
-        case 3: return pick(2) == 0 ? static_cast<double>(static_cast<std::int64_t>(random_()) >> pick(64)) : anyDouble();
-        case 4: return random_();
-        case 5: return boost::json::value(boost::json::string_view(text()));
-        case 6: return boost::json::value(boost::json::string_view(dataURL()));
-        case 7:
-        case 8: {
-            array a;
-            for (int i = pick(5); i > 0; --i) a.push_back(make(depth - 1));
-            return a;
-        }
-        default: {
-            object o;
-            for (int i = pick(5); i > 0; --i) o[text()] = make(depth - 1);
-            return o;
-        }
-        }
-    }
-
-private:
-    int pick(int n) { return static_cast<int>(random_() % static_cast<std::uint64_t>(n)); }
-
-    double anyDouble() {
-        for (;;) {
-            std::uint64_t bits = random_();
-            double d;
-            std::memcpy(&d, &bits, sizeof d);
-            if (std::isfinite(d)) return d;
-        }
-    }
-
-    std::string text() {
-        static const char* const pieces[] = {"a", "B", "/", "\"", "\n", "\xc3\xa9", "_", "0"};
-        std::string s;
-        for (int i = pick(6); i > 0; --i) s += pieces[pick(std::size(pieces))];
-        return s;
-    }
-
-    std::string dataURL() {
-        static const char* const heads[] = {"data:,", "data:text/plain;charset=utf-8,", "data:image/png;base64,",
-                                            "data:;base64,", "data:x/y;charset=a,"};
-        static const char* const payloads[] = {"", "aGk=", "a%20b", "%C3%A9", "%zz", "a/b", "YS9i"};
-        return std::string(heads[pick(std::size(heads))]) + payloads[pick(std::size(payloads))];
-    }
-
-    std::mt19937_64 random_;
-};
+testing_support::RandomJson randomDocuments(std::uint64_t seed) {
+    return testing_support::RandomJson(seed, {
+        .pieces = {"a", "B", "/", "\"", "\n", "\xc3\xa9", "_", "0"},
+        .maxPieces = 6,
+        .scalarKinds = 7,
+        .scalar = [](testing_support::RandomJson& r, int kind) -> boost::json::value {
+            static const char* const heads[] = {"data:,", "data:text/plain;charset=utf-8,", "data:image/png;base64,",
+                                                "data:;base64,", "data:x/y;charset=a,"};
+            static const char* const payloads[] = {"", "aGk=", "a%20b", "%C3%A9", "%zz", "a/b", "YS9i"};
+            switch (kind) {
+            case 0: return nullptr;
+            case 1: return r.pick(2) == 0;
+            case 2: return static_cast<std::int64_t>(r.bits()) >> r.pick(64);
+            case 3:
+                if (r.pick(2) == 0) return static_cast<double>(static_cast<std::int64_t>(r.bits()) >> r.pick(64));
+                return r.finiteDouble();
+            case 4: return r.bits();
+            case 5: return boost::json::value(boost::json::string_view(r.text()));
+            default: {
+                std::string url = std::string(heads[r.pick(std::size(heads))]) + payloads[r.pick(std::size(payloads))];
+                return boost::json::value(boost::json::string_view(url));
+            }
+            }
+        },
+    });
+}
 
 TEST(ValueTextTest, RandomDocumentsComeOutAsThroughTheValue) {
-    RandomDocument documents(1105);
+    auto documents = randomDocuments(1105);
     for (int i = 0; i < 500; ++i) {
         auto document = documents.make(4);
         for (bool slash : {true, false}) {
