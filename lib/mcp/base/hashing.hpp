@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/json/codec.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -9,21 +11,6 @@
 #include <vector>
 
 namespace mcp {
-
-namespace detail {
-template <class T>
-inline constexpr bool isOptional = false;
-template <class T>
-inline constexpr bool isOptional<std::optional<T>> = true;
-template <class T>
-inline constexpr bool isVector = false;
-template <class T, class A>
-inline constexpr bool isVector<std::vector<T, A>> = true;
-template <class T>
-inline constexpr bool isMap = false;
-template <class K, class V, class C, class A>
-inline constexpr bool isMap<std::map<K, V, C, A>> = true;
-}  // namespace detail
 
 /// Builds one hash from a sequence of parts, for the std::hash specialisations of protocol values.
 /// Optionals feed a presence byte before their value, lists their length before their elements, so
@@ -37,13 +24,13 @@ public:
 
     template <class T>
     Hasher& add(const T& value) {
-        if constexpr (detail::isOptional<T>) {
+        if constexpr (platform::json::detail::isStdOptional<T>) {
             combine(value ? 1 : 0);
             if (value) add(*value);
-        } else if constexpr (detail::isVector<T>) {
+        } else if constexpr (platform::json::detail::isStdVector<T>) {
             combine(value.size());
             for (const auto& element : value) add(element);
-        } else if constexpr (detail::isMap<T>) {
+        } else if constexpr (platform::json::detail::isStringMap<T>) {
             // Order-independent, so that maps equal as maps hash alike whatever their ordering.
             combine(value.size());
             std::size_t sum = 0;
