@@ -12,7 +12,9 @@ packages=(
   libboost1.81-dev libboost-json1.81-dev libboost-url1.81-dev libssl-dev
   # application
   qt6-base-dev qt6-pdf-dev qt6-svg-dev qt6-qpa-plugins qt6-image-formats-plugins
-  libqpdf-dev libheif-dev libevdev-dev
+  libqpdf-dev libheif-dev libevdev-dev libicu-dev
+  # tools the tests and benchmarks drive: PDF inspection, a virtual display
+  qpdf xvfb xauth
   fonts-urw-base35 fonts-dejavu-core
 )
 
