@@ -47,12 +47,14 @@ Tool::Content embedded(std::string uri, std::string mimeType, std::string value)
 }
 
 asio::awaitable<void> logInfo(std::shared_ptr<Server> server, std::string message) {
-    co_await server->log(LogLevel::info, std::nullopt, Value(std::move(message)));
+    Value data(std::move(message));
+    co_await server->log(LogLevel::info, std::nullopt, std::move(data));
 }
 
 asio::awaitable<void> progress(std::shared_ptr<Server> server, ProgressToken token, double done) {
-    co_await server->notify(Message<ProgressNotification>(std::string(ProgressNotification::name),
-                                                          ProgressNotification::Parameters{std::move(token), done, 100.0}));
+    ProgressNotification::Parameters report{std::move(token), done, 100.0};
+    Message<ProgressNotification> message(std::string(ProgressNotification::name), std::move(report));
+    co_await server->notify(std::move(message));
 }
 
 /// Every tool the scenarios call, in the order tools/list gives them.

@@ -297,6 +297,33 @@ TEST(AsyncStreamTest, ACancelledConsumerSeesTheEnd) {
     }
 }
 
+TEST(AsyncStreamTest, AConsumerThatGivesUpDropsTheBufferAndRefusesMore) {
+    runAsync([]() -> asio::awaitable<void> {
+        auto executor = co_await currentExecutor();
+        AsyncStream<std::string> stream;
+        std::vector<AsyncStream<std::string>::Termination> terminations;
+        stream.onTermination([&](auto how) { terminations.push_back(how); });
+        stream.yield("buffered");
+        // The consumer's connection went away while a producer keeps writing.
+        stream.cancel();
+        EXPECT_FALSE(stream.yield("later"));
+        auto element = co_await stream.next();
+        EXPECT_EQ(element, std::nullopt);
+        EXPECT_EQ(terminations, (std::vector{AsyncStream<std::string>::Termination::cancelled}));
+
+        // A consumer waiting at the time sees the end.
+        AsyncStream<int> waited;
+        auto consumer = platform::spawn(executor, [](AsyncStream<int> stream) -> asio::awaitable<bool> {
+            auto element = co_await stream.next();
+            co_return element.has_value();
+        }(waited));
+        co_await yieldTurns();
+        waited.cancel();
+        auto gotOne = co_await consumer.value();
+        EXPECT_FALSE(gotOne);
+    });
+}
+
 TEST(AsyncStreamTest, ACancellationAfterTheWaitIsNotMistakenForTheStreams) {
     // The consumer's cancellation hook belongs to one wait: a cancellation while the consumer
     // waits on something else leaves the stream alone.

@@ -20,6 +20,7 @@
 #include "mcp/base/transports/http_server/uuid_session_id_generator.hpp"
 #include "mcp/base/version.hpp"
 #include "platform/json/parse.hpp"
+#include "platform/json/write.hpp"
 
 namespace mcp {
 
@@ -47,6 +48,28 @@ bool isValidSessionID(std::string_view id) {
 HTTPValidationContext validationContext(std::string method, const std::optional<std::string>& sessionID,
                                         bool isInitializationRequest) {
     return HTTPValidationContext{std::move(method), sessionID, isInitializationRequest, Version::supported()};
+}
+
+/// The progress token of a request or a progress notification, as JSON text; nothing when there is
+/// none. `inMeta` reads it from params._meta (a request), else from params (the notification).
+std::optional<std::string> progressToken(std::string_view body, bool inMeta) {
+    // Most requests ask for no progress; they are not parsed again.
+    if (body.find("progressToken") == std::string_view::npos) return std::nullopt;
+    try {
+        auto json = platform::json::parse(body);
+        const auto* params = json.is_object() ? json.get_object().if_contains("params") : nullptr;
+        if (!params || !params->is_object()) return std::nullopt;
+        const auto* holder = params;
+        if (inMeta) {
+            holder = params->get_object().if_contains("_meta");
+            if (!holder || !holder->is_object()) return std::nullopt;
+        }
+        const auto* token = holder->get_object().if_contains("progressToken");
+        if (!token || !(token->is_string() || token->is_int64() || token->is_uint64())) return std::nullopt;
+        return platform::json::write(*token);
+    } catch (...) {
+        return std::nullopt;
+    }
 }
 
 /// The version a request names in its header, or the latest.
@@ -115,6 +138,8 @@ void StatefulHTTPServerTransport::terminate() {
     logger_.info("Terminating session", {{"sessionID", sessionID_ ? std::string_view(*sessionID_) : "none"}});
     for (auto& [key, stream] : std::exchange(requestStreams_, {})) stream.finish();
     httpRequestContexts_.clear();
+    progressTokens_.clear();
+    requestProgressTokens_.clear();
     if (standaloneStream_) std::exchange(standaloneStream_, std::nullopt)->finish();
     // The counter keeps its value, so no event id is ever handed out twice.
     storedEvents_.clear();
@@ -188,6 +213,11 @@ HTTPResponse StatefulHTTPServerTransport::openRequestStream(std::string key, HTT
         slot->second = stream;
     }
     std::string body = *request.body;
+    forgetRequest(key);
+    if (auto token = progressToken(body, true); token && !progressTokens_.contains(*token)) {
+        progressTokens_.emplace(*token, key);
+        requestProgressTokens_.emplace(key, std::move(*token));
+    }
     httpRequestContexts_.insert_or_assign(key, std::move(request));
     sendPrimingEvent(key, stream, protocolVersion);
     if (!incoming_.yield(std::move(body))) {
@@ -259,7 +289,15 @@ void StatefulHTTPServerTransport::closeSSEStream(std::string_view requestID) {
         found->second.finish();
         requestStreams_.erase(found);
     }
+    forgetRequest(key);
+}
+
+void StatefulHTTPServerTransport::forgetRequest(const std::string& key) {
     httpRequestContexts_.erase(key);
+    if (auto found = requestProgressTokens_.find(key); found != requestProgressTokens_.end()) {
+        progressTokens_.erase(found->second);
+        requestProgressTokens_.erase(found);
+    }
 }
 
 asio::awaitable<std::optional<HTTPRequest>> StatefulHTTPServerTransport::httpRequestContext(ID id) {
@@ -298,7 +336,7 @@ asio::awaitable<void> StatefulHTTPServerTransport::send(std::string data) {
     if (kind->kind == JSONRPCMessageKind::Case::response) {
         routeResponse(kind->id, std::move(data));
     } else {
-        routeServerInitiatedMessage(std::move(data));
+        routeServerInitiatedMessage(std::move(data), kind->method);
     }
 }
 
@@ -313,10 +351,31 @@ void StatefulHTTPServerTransport::routeResponse(const std::string& key, std::str
     } else {
         logger_.debug("No active stream for request, message stored for replay", {{"requestID", key}});
     }
-    httpRequestContexts_.erase(key);
+    forgetRequest(key);
 }
 
-void StatefulHTTPServerTransport::routeServerInitiatedMessage(std::string data) {
+std::optional<std::string> StatefulHTTPServerTransport::progressRequest(std::string_view notification) const {
+    if (progressTokens_.empty()) return std::nullopt;
+    auto token = progressToken(notification, false);
+    if (!token) return std::nullopt;
+    auto found = progressTokens_.find(*token);
+    if (found == progressTokens_.end()) return std::nullopt;
+    return found->second;
+}
+
+void StatefulHTTPServerTransport::routeServerInitiatedMessage(std::string data, const std::string& method) {
+    // On the GET stream the progress would race the answer on the request's own stream, and a
+    // client stops listening for a request's progress once it has the answer.
+    if (method == "notifications/progress") {
+        if (auto key = progressRequest(data)) {
+            if (auto open = requestStreams_.find(*key); open != requestStreams_.end()) {
+                auto event = SSEEvent::message(data);
+                event.id = storeEvent(*key, std::move(data));
+                open->second.yield(event.formatted());
+                return;
+            }
+        }
+    }
     auto event = SSEEvent::message(data);
     event.id = storeEvent(standaloneStreamID, std::move(data));
     if (standaloneStream_) {

@@ -82,8 +82,10 @@ public:
     boost::asio::awaitable<void> disconnect() override;
 
     /// Routes one message of the server: a response to the stream of the request it answers
-    /// (which then ends), a request or notification to the GET stream; each is stored as an event
-    /// whether or not its stream is open. Throws MCPError (connection closed) after termination.
+    /// (which then ends), the progress of an open request to that request's stream (so it comes
+    /// before the answer, which ends the client's interest in it), any other request or
+    /// notification to the GET stream; each is stored as an event whether or not its stream is
+    /// open. Throws MCPError (connection closed) after termination.
     boost::asio::awaitable<void> send(std::string data) override;
 
     /// The messages for the server; every call gives the same stream.
@@ -122,7 +124,10 @@ private:
     void sendPrimingEvent(std::string_view streamID, const platform::AsyncStream<std::string>& stream,
                           std::string_view protocolVersion);
     void routeResponse(const std::string& key, std::string data);
-    void routeServerInitiatedMessage(std::string data);
+    void routeServerInitiatedMessage(std::string data, const std::string& method);
+    /// The request key of the open request whose progress a "notifications/progress" reports.
+    std::optional<std::string> progressRequest(std::string_view notification) const;
+    void forgetRequest(const std::string& key);
     /// The stored events after `lastEventID` on its stream, and that stream's id; nothing when no
     /// stored event has that id.
     std::optional<std::pair<std::string, std::vector<const StoredEvent*>>> replayEventsAfter(std::string_view lastEventID) const;
@@ -137,6 +142,9 @@ private:
     platform::AsyncStream<std::string> incoming_;
     std::unordered_map<std::string, platform::AsyncStream<std::string>> requestStreams_;
     std::unordered_map<std::string, HTTPRequest> httpRequestContexts_;
+    // Progress tokens of the open requests (as JSON text) and the request key each belongs to.
+    std::unordered_map<std::string, std::string> progressTokens_;
+    std::unordered_map<std::string, std::string> requestProgressTokens_;
     std::optional<platform::AsyncStream<std::string>> standaloneStream_;
     std::vector<StoredEvent> storedEvents_;
     std::int64_t eventCounter_ = 0;

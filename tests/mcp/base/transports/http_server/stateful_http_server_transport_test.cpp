@@ -3,6 +3,7 @@
 #include "mcp/base/transports/http_server/stateful_http_server_transport.hpp"
 
 #include "mcp/base/mcp_error.hpp"
+#include "mcp/base/progress_notification.hpp"
 #include "mcp/server/call_tool.hpp"
 #include "mcp/server/log_level.hpp"
 #include "mcp/server/server.hpp"
@@ -135,6 +136,17 @@ struct Session {
                 if (params.name == "wait") {
                     co_await release.wait();
                     ++released;
+                }
+                if (params.name == "progress") {
+                    auto token = params.meta ? params.meta->progressToken() : std::nullopt;
+                    // Its own token, then one that belongs to no open request.
+                    std::vector<ProgressToken> reports{token.value_or(ProgressToken::string("none")),
+                                                       ProgressToken::string("stranger")};
+                    for (const auto& reported : reports) {
+                        ProgressNotification::Parameters report{reported, 1.0, 2.0};
+                        Message<ProgressNotification> message(std::string(ProgressNotification::name), std::move(report));
+                        co_await self->notify(std::move(message));
+                    }
                 }
                 if (params.name == "roots") {
                     auto roots = co_await self->listRoots();
@@ -383,6 +395,33 @@ TEST(StatefulHTTPServerTransportTest, RoutesServerMessagesToTheGETStreamAndRespo
         auto rootsEvents = co_await rest(roots);
         CO_ASSERT_EQ(rootsEvents.size(), 2u);
         EXPECT_EQ(json(rootsEvents[1].data).at("result").at("content").at(0).at("text"), "1 roots");
+    });
+}
+
+TEST(StatefulHTTPServerTransportTest, ARequestsProgressComesOnItsOwnStreamBeforeTheAnswer) {
+    Session s;
+    s.run([&]() -> asio::awaitable<void> {
+        co_await s.initialize();
+        auto get = s.get();
+        auto getPriming = co_await nextEvent(get);
+        auto call = s.post(R"({"jsonrpc":"2.0","id":"p","method":"tools/call","params":{"name":"progress","_meta":{"progressToken":7}}})");
+        auto events = co_await rest(call);
+        CO_ASSERT_EQ(events.size(), 3u);
+        EXPECT_TRUE(events[0].isPriming());
+        auto progress = json(events[1].data);
+        EXPECT_EQ(progress.at("method"), "notifications/progress");
+        EXPECT_EQ(progress.at("params").at("progressToken"), 7);
+        EXPECT_TRUE(events[1].id->starts_with("p_"));
+        EXPECT_EQ(json(events[2].data).at("id"), "p");
+        // A token that belongs to no open request goes to the GET stream.
+        auto stranger = co_await nextEvent(get);
+        CO_ASSERT_TRUE(stranger && getPriming);
+        EXPECT_EQ(json(stranger->data).at("params").at("progressToken"), "stranger");
+        // Once answered, the request's token is forgotten: its progress goes to the GET stream.
+        co_await s.transport->send(R"({"jsonrpc":"2.0","method":"notifications/progress","params":{"progressToken":7,"progress":2}})");
+        auto late = co_await nextEvent(get);
+        CO_ASSERT_TRUE(late);
+        EXPECT_EQ(json(late->data).at("params").at("progress"), 2);
     });
 }
 
