@@ -18,6 +18,9 @@ packages=(
   fonts-urw-base35 fonts-dejavu-core
 )
 
+# The pinned npm tools the tests drive (Node and the conformance suite), into the build tree.
+"$(dirname "$0")/install-node-tools.sh"
+
 missing=()
 for package in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)

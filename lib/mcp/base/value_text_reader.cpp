@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include <boost/json/array.hpp>
@@ -14,7 +15,6 @@
 #include <boost/json/string.hpp>
 
 #include "platform/json/detail/parser_rules.hpp"
-#include "platform/json/integer.hpp"
 
 namespace mcp {
 
@@ -93,16 +93,18 @@ struct ValueBuilder {
     }
     bool on_uint64(std::uint64_t u, string_view, error_code&) {
         numbers.clear();
-        pushNumber(boost::json::value(u));
+        // Above the signed range: a double, by the one integer rule.
+        values.emplace_back(static_cast<double>(u));
         return true;
     }
     bool on_double(double d, string_view s, error_code& error) {
-        auto value = numbers.finishDouble(d, s);
-        if (!value) {
+        auto number = numbers.finish(d, s);
+        if (!number) {
             error = boost::json::error::exponent_overflow;
             return false;
         }
-        pushNumber(boost::json::value(*value));
+        // Integral numbers in range come as integers, so a double here is no integer.
+        std::visit([this](auto value) { values.emplace_back(value); }, *number);
         return true;
     }
     bool on_bool(bool b, error_code&) {
@@ -125,14 +127,6 @@ struct ValueBuilder {
         return whole;
     }
 
-    /// The one integer rule: integral numbers in the signed 64-bit range are ints.
-    void pushNumber(const boost::json::value& number) {
-        if (auto integer = platform::json::asInteger(number)) {
-            values.emplace_back(*integer);
-        } else {
-            values.emplace_back(number.to_number<double>());
-        }
-    }
 };
 
 }  // namespace
