@@ -30,7 +30,7 @@ struct Handler {
     static constexpr std::size_t max_string_size = boost::json::string::max_size();
 
     boost::json::value_stack stack;
-    std::string numberParts;  // the beginning of a number the parser met in pieces
+    detail::NumberReader numbers;
 
     explicit Handler(unsigned char* temp, std::size_t size) : stack({}, temp, size) {}
 
@@ -63,39 +63,32 @@ struct Handler {
         return true;
     }
     bool on_number_part(string_view s, error_code&) {
-        numberParts.append(s.data(), s.size());
+        numbers.part(s);
         return true;
     }
     bool on_int64(std::int64_t i, string_view, error_code&) {
-        numberParts.clear();
+        numbers.clear();
         stack.push_int64(i);
         return true;
     }
     bool on_uint64(std::uint64_t u, string_view, error_code&) {
-        numberParts.clear();
+        numbers.clear();
         stack.push_uint64(u);
         return true;
     }
     bool on_double(double d, string_view s, error_code& error) {
-        std::string_view text(s.data(), s.size());
-        if (!numberParts.empty()) {
-            numberParts.append(text);
-            text = numberParts;
-        }
-        // An integral number in range is an integer however it is written.
-        if (auto integer = detail::integerAsWritten(text)) {
-            numberParts.clear();
-            stack.push_int64(*integer);
-            return true;
-        }
-        double value = detail::exactDouble(d, text);
-        numberParts.clear();
+        auto number = numbers.finish(d, s);
         // A number beyond the double range would sit in the DOM as an infinity no writer accepts.
-        if (!std::isfinite(value)) {
+        if (!number) {
             error = boost::json::error::exponent_overflow;
             return false;
         }
-        stack.push_double(value);
+        // An integral number in range is an integer however it is written.
+        if (auto* integer = std::get_if<std::int64_t>(&*number)) {
+            stack.push_int64(*integer);
+        } else {
+            stack.push_double(std::get<double>(*number));
+        }
         return true;
     }
     bool on_bool(bool b, error_code&) {
@@ -109,12 +102,6 @@ struct Handler {
     bool on_comment_part(string_view, error_code&) { return true; }
     bool on_comment(string_view, error_code&) { return true; }
 };
-
-[[noreturn]] void fail(const error_code& error) {
-    auto failure = DecodingError::dataCorrupted("The given data was not valid JSON.");
-    failure.underlying = error.message();
-    throw failure;
-}
 
 }  // namespace
 
@@ -196,6 +183,28 @@ double exactDouble(double d, std::string_view text) {
     return value;
 }
 
+std::optional<std::variant<std::int64_t, double>> NumberReader::finish(double d, std::string_view last) {
+    std::string_view text = last;
+    if (!parts_.empty()) {
+        parts_.append(last);
+        text = parts_;
+    }
+    std::optional<std::variant<std::int64_t, double>> number;
+    if (auto integer = integerAsWritten(text)) {
+        number = *integer;
+    } else if (double value = exactDouble(d, text); std::isfinite(value)) {
+        number = value;
+    }
+    parts_.clear();
+    return number;
+}
+
+void throwInvalidJSON(const boost::json::error_code& error) {
+    auto failure = DecodingError::dataCorrupted("The given data was not valid JSON.");
+    failure.underlying = error.message();
+    throw failure;
+}
+
 }  // namespace detail
 
 boost::json::value parse(std::string_view text) {
@@ -206,8 +215,8 @@ boost::json::value parse(std::string_view text) {
     error_code error;
     auto used = parser.write_some(false, text.data(), text.size(), error);
     if (!error && used < text.size()) error = boost::json::error::extra_data;
-    if (error) fail(error);
-    if (!parser.done()) fail(boost::json::error::incomplete);
+    if (error) detail::throwInvalidJSON(error);
+    if (!parser.done()) detail::throwInvalidJSON(boost::json::error::incomplete);
     return parser.handler().stack.release();
 }
 

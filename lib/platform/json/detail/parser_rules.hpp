@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <variant>
 
 namespace platform::json::detail {
 
@@ -23,5 +25,26 @@ double exactDouble(double d, std::string_view text);
 /// "9223372036854775807.0" give one; "3.5", "9223372036854775808" and "-9223372036854775809" give
 /// nothing. Judged on the digits, never on the rounded double.
 std::optional<std::int64_t> integerAsWritten(std::string_view text);
+
+/// The numbers a parser hands over in fraction or exponent form, possibly in pieces, read as every
+/// reader here reads them.
+class NumberReader {
+public:
+    /// A piece of a number still to come.
+    void part(std::string_view piece) { parts_.append(piece); }
+    /// An integer ended the number: the pieces are done with.
+    void clear() noexcept { parts_.clear(); }
+    /// The number whose last piece is `last` (the parser read `d`): the integer it is as written
+    /// (`integerAsWritten`), else its correctly rounded double; nothing when it lies beyond the
+    /// double range, which no writer could give back.
+    std::optional<std::variant<std::int64_t, double>> finish(double d, std::string_view last);
+
+private:
+    std::string parts_;
+};
+
+/// Throws DecodingError (dataCorrupted, "The given data was not valid JSON.") with the parser's
+/// account of `error` as its underlying text.
+[[noreturn]] void throwInvalidJSON(const boost::json::error_code& error);
 
 }  // namespace platform::json::detail
