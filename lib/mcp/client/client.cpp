@@ -12,6 +12,7 @@
 #include "mcp/server/set_logging_level.hpp"
 #include "platform/async/cancellation.hpp"
 #include "platform/async/task_context.hpp"
+#include "platform/async/task_local.hpp"
 #include "platform/describe.hpp"
 #include "platform/json/decoding_error.hpp"
 #include "platform/json/parse.hpp"
@@ -24,6 +25,13 @@ namespace asio = boost::asio;
 namespace {
 
 constexpr auto kWouldBlockPause = std::chrono::milliseconds(10);
+
+/// The client whose receive loop runs the current task, so that a handler that disconnects does
+/// not wait for the loop that is running it.
+const platform::TaskLocal<const Client*>& loopOwnerLocal() {
+    static const platform::TaskLocal<const Client*> local{nullptr};
+    return local;
+}
 
 /// The error the server is told about: an MCPError as it is, anything else as an internal error
 /// carrying its description.
@@ -112,7 +120,7 @@ asio::awaitable<Initialize::Result> Client::connect(std::shared_ptr<Transport> t
     co_await transport->connect();
     if (auto logger = this->logger()) logger->debug("Client connected", {{"name", name()}, {"version", version()}});
     // An earlier loop, if any, keeps running: only `disconnect` stops one.
-    task_ = platform::spawn(executor_, receiveLoop(shared_from_this()));
+    task_ = platform::spawn(executor_, loopOwnerLocal().withValue(this, receiveLoop(shared_from_this())));
     onNotification<CancelledNotification>([weak = weak_from_this()](Message<CancelledNotification> message) {
         return handleCancellation(weak, std::move(message));
     });
@@ -139,7 +147,8 @@ asio::awaitable<void> Client::disconnect() {
         co_await connection->disconnect();
         logger->debug("Transport disconnected.");
     }
-    if (task) co_await task->value();
+    // Called from a handler, this runs inside the loop, which ends once the handler returns.
+    if (task && loopOwnerLocal().get() != this) co_await task->value();
     if (logger) {
         logger->debug("Client message loop task finished.");
         logger->debug("Client disconnect complete.");
@@ -427,8 +436,7 @@ asio::awaitable<Initialize::Result> Client::initialize() {
 
 asio::awaitable<Initialize::Result> Client::performInitialize() {
     auto request = Initialize::request(ID::random(), {Version::latest(), capabilities_, clientInfo_});
-    auto context = send(std::move(request));
-    auto result = co_await context.value();
+    auto result = co_await sendAndAwait(std::move(request));
     serverCapabilities_ = result.capabilities;
     serverVersion_ = result.protocolVersion;
     instructions_ = result.instructions;
@@ -465,8 +473,9 @@ asio::awaitable<Client::Page<Tool>> Client::listTools(std::optional<std::string>
 asio::awaitable<Client::ToolOutcome> Client::callTool(std::string name,
                                                       std::optional<std::map<std::string, Value>> arguments,
                                                       std::optional<Metadata> meta) {
-    auto context = startToolCall(std::move(name), std::move(arguments), std::move(meta));
-    auto result = co_await context.value();
+    validateServerCapability(serverCapabilities_ && serverCapabilities_->tools, "Tools");
+    auto request = CallTool::request(ID::random(), {std::move(name), std::move(arguments), std::move(meta)});
+    auto result = co_await sendAndAwait(std::move(request));
     co_return ToolOutcome{std::move(result.content), result.isError};
 }
 

@@ -47,7 +47,7 @@ namespace mcp {
 /// from that thread. State interleaves only at suspensions. Every message it receives is handled
 /// in its receive loop, one at a time and in arrival order: a request from the server is answered
 /// before the next message is read, so a handler must not wait for another message from the same
-/// server (nor for `disconnect`, which waits for the loop). Everything it writes is encoded with
+/// server. Everything it writes is encoded with
 /// the writer's default options. Its log lines go to the logger of the connected transport.
 class Client : public std::enable_shared_from_this<Client> {
 public:
@@ -123,7 +123,8 @@ public:
 
     /// Fails every waiting request with the internal error "Client disconnected", stops the
     /// receive loop, disconnects the transport and waits for the loop to end. Handlers and what
-    /// the handshake stored stay; the client may connect again. Never throws.
+    /// the handshake stored stay; the client may connect again. Called from a handler, which runs
+    /// inside the loop, it returns without waiting for the loop. Never throws.
     boost::asio::awaitable<void> disconnect();
 
     /// Runs the handshake again: "initialize" with a fresh id, then "notifications/initialized".
@@ -142,7 +143,7 @@ public:
     template <Method M>
     RequestContext<typename M::Result> send(Request<M> request);
 
-    /// `send`, then waits for the result.
+    /// `send`, then waits for the result; throws what the task of `send` would end with.
     template <Method M>
     boost::asio::awaitable<typename M::Result> sendAndAwait(Request<M> request);
 
@@ -205,6 +206,13 @@ private:
 
     template <class T>
     static boost::asio::awaitable<T> awaitReply(platform::OneShot<T> continuation);
+    /// Checks the connection, encodes the request and registers its waiter; throws, registering
+    /// nothing, as `send` does.
+    template <class T, Method M>
+    std::pair<platform::OneShot<T>, std::string> registerRequest(const Request<M>& request);
+    template <class T>
+    static boost::asio::awaitable<T> writeAndAwait(std::shared_ptr<Client> self, std::shared_ptr<Transport> connection,
+                                                   ID id, std::string data, platform::OneShot<T> continuation);
     template <Method M>
     static boost::asio::awaitable<Response<M>> answerWith(MethodHandler<M> handler, Request<M> request);
 
@@ -280,19 +288,36 @@ private:
 template <Method M>
 RequestContext<typename M::Result> Client::send(Request<M> request) {
     using Result = typename M::Result;
-    const auto& connection = requireConnection();
-    auto data = encode(request.toJSON());
-    // Registered before the write starts, so an answer always finds its waiter.
-    auto continuation = addPendingRequest<Result>(request.id);
-    platform::spawn(executor_, writeRequest(shared_from_this(), connection, request.id, std::move(data)));
-    auto task = platform::spawn(executor_, awaitReply<Result>(std::move(continuation)));
+    auto continuation = registerRequest<Result>(request);
+    auto task = platform::spawn(executor_, writeAndAwait<Result>(shared_from_this(), connection_, request.id,
+                                                                 std::move(continuation.second),
+                                                                 std::move(continuation.first)));
     return RequestContext<Result>(std::move(request.id), std::move(task));
 }
 
 template <Method M>
 boost::asio::awaitable<typename M::Result> Client::sendAndAwait(Request<M> request) {
-    auto context = send(std::move(request));
-    auto result = co_await context.value();
+    using Result = typename M::Result;
+    // As `send` followed by waiting, without a task of its own: the caller waits anyway.
+    auto continuation = registerRequest<Result>(request);
+    co_await writeRequest(shared_from_this(), connection_, request.id, std::move(continuation.second));
+    auto result = co_await continuation.first.wait();
+    co_return result;
+}
+
+template <class T, Method M>
+std::pair<platform::OneShot<T>, std::string> Client::registerRequest(const Request<M>& request) {
+    requireConnection();
+    auto data = encode(request.toJSON());
+    // Registered before the write starts, so an answer always finds its waiter.
+    return {addPendingRequest<T>(request.id), std::move(data)};
+}
+
+template <class T>
+boost::asio::awaitable<T> Client::writeAndAwait(std::shared_ptr<Client> self, std::shared_ptr<Transport> connection,
+                                                ID id, std::string data, platform::OneShot<T> continuation) {
+    co_await writeRequest(std::move(self), std::move(connection), std::move(id), std::move(data));
+    auto result = co_await continuation.wait();
     co_return result;
 }
 

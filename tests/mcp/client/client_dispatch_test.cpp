@@ -150,5 +150,18 @@ TEST(ClientDispatchTest, MessagesAreHandledOneAtATimeARequestAnsweredBeforeTheNe
     ASSERT_EQ(h.sent().size(), 1u);
 }
 
+TEST(ClientDispatchTest, AHandlerMayDisconnectTheClientWithoutWaitingForItself) {
+    ClientHarness h;
+    h.client->onNotification<Note>([&](Message<Note>) -> asio::awaitable<void> { co_await h.client->disconnect(); });
+    h.connect();
+    auto [task, text] = h.request(Echo::request(1, Value(1)));
+    h.transport->push(R"({"jsonrpc":"2.0","method":"notifications/test","params":"bye"})");
+    ASSERT_TRUE(h.runUntil([&] { return h.logs.countOf(logging::Level::debug, "Client disconnect complete.") == 1; }));
+    h.settle();
+    EXPECT_EQ(outcome(task), "Internal error: Client disconnected");
+    EXPECT_EQ(h.client->connection(), nullptr);
+    EXPECT_FALSE(h.transport->isConnected());
+}
+
 }  // namespace
 }  // namespace mcp::test

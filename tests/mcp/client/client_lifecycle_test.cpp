@@ -246,10 +246,12 @@ TEST(ClientLoopTest, AWouldBlockErrorStartsANewPassAndAnyOtherErrorEndsTheLoop) 
     }
 }
 
-/// A transport that hands out a new stream on every call, as a channel that reopens would.
+/// A transport that hands out a new stream on every call, as a channel that reopens would: the
+/// streams below in turn, made up front so that the test can fill them at any time.
 class ReopeningTransport final : public Transport {
 public:
-    std::vector<platform::AsyncStream<std::string>> streams;
+    std::vector<platform::AsyncStream<std::string>> streams{3};
+    std::size_t receives = 0;
     std::shared_ptr<testing_support::ScriptedTransport> sink = std::make_shared<testing_support::ScriptedTransport>();
 
     logging::Logger logger() const override { return sink->logger(); }
@@ -259,7 +261,10 @@ public:
         co_return;
     }
     asio::awaitable<void> send(std::string data) override { return sink->send(std::move(data)); }
-    platform::AsyncStream<std::string> receive() override { return streams.emplace_back(); }
+    platform::AsyncStream<std::string> receive() override {
+        if (receives == streams.size()) streams.emplace_back();
+        return streams[receives++];
+    }
 };
 
 TEST(ClientLoopTest, AStreamThatEndsAfterMessagesIsAskedForAgainAndAnEmptyPassEndsTheLoop) {
@@ -283,13 +288,13 @@ TEST(ClientLoopTest, AStreamThatEndsAfterMessagesIsAskedForAgainAndAnEmptyPassEn
     });
     io.restart();
     io.poll();
-    ASSERT_EQ(transport->streams.size(), 3u);
+    ASSERT_EQ(transport->receives, 3u);
     EXPECT_EQ(logs.countOf(Level::debug, "Client message handling loop task is terminating."), 0u);
     // The third pass yields nothing: the loop ends rather than asking again without end.
     transport->streams.at(2).finish();
     io.restart();
     io.poll();
-    EXPECT_EQ(transport->streams.size(), 3u);
+    EXPECT_EQ(transport->receives, 3u);
     EXPECT_EQ(logs.countOf(Level::debug, "Client message handling loop task is terminating."), 1u);
     testing_support::runAsync(io, [&]() -> asio::awaitable<void> { co_await client->disconnect(); });
 }
