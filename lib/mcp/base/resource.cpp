@@ -93,6 +93,94 @@ Resource::Annotations Resource::Annotations::fromJSON(const boost::json::value& 
     return annotations;
 }
 
+Resource::Resource(std::string name, std::string uri, std::optional<std::string> title,
+                   std::optional<std::string> description, std::optional<std::string> mimeType,
+                   std::optional<std::int64_t> size, std::optional<Annotations> annotations,
+                   std::optional<std::vector<Icon>> icons, std::optional<Metadata> meta)
+    : name(std::move(name)),
+      title(std::move(title)),
+      uri(std::move(uri)),
+      description(std::move(description)),
+      mimeType(std::move(mimeType)),
+      size(size),
+      annotations(std::move(annotations)),
+      icons(std::move(icons)),
+      meta(std::move(meta)) {}
+
+namespace {
+
+using platform::json::optional;
+using platform::json::required;
+
+void putOptional(boost::json::object& json, std::string_view key, const std::optional<std::string>& text) {
+    if (text) json.emplace(key, *text);
+}
+
+/// The members that resources and templates share, after their leading ones.
+void putDescription(boost::json::object& json, const std::optional<std::string>& title,
+                    const std::optional<std::string>& description, const std::optional<std::string>& mimeType) {
+    putOptional(json, "title", title);
+    putOptional(json, "description", description);
+    putOptional(json, "mimeType", mimeType);
+}
+
+void putDecorations(boost::json::object& json, const std::optional<Resource::Annotations>& annotations,
+                    const std::optional<std::vector<Icon>>& icons, const std::optional<Metadata>& meta) {
+    if (annotations) json.emplace("annotations", annotations->toJSON());
+    if (icons) json.emplace("icons", platform::json::encode(*icons));
+    if (meta) json.emplace("_meta", meta->toJSON());
+}
+
+}  // namespace
+
+boost::json::value Resource::toJSON() const {
+    boost::json::object json;
+    json.reserve(9);
+    json.emplace("name", name);
+    json.emplace("uri", uri);
+    putDescription(json, title, description, mimeType);
+    if (size) json.emplace("size", *size);
+    putDecorations(json, annotations, icons, meta);
+    return json;
+}
+
+Resource Resource::fromJSON(const boost::json::value& json) {
+    const auto& object = platform::json::asObject(json);
+    Resource resource(required<std::string>(object, "name"), "");
+    resource.uri = required<std::string>(object, "uri");
+    resource.title = optional<std::string>(object, "title");
+    resource.description = optional<std::string>(object, "description");
+    resource.mimeType = optional<std::string>(object, "mimeType");
+    resource.size = optional<std::int64_t>(object, "size");
+    resource.annotations = optional<Annotations>(object, "annotations");
+    resource.icons = optional<std::vector<Icon>>(object, "icons");
+    resource.meta = optional<Metadata>(object, "_meta");
+    return resource;
+}
+
+boost::json::value Resource::Template::toJSON() const {
+    boost::json::object json;
+    json.reserve(8);
+    json.emplace("uriTemplate", uriTemplate);
+    json.emplace("name", name);
+    putDescription(json, title, description, mimeType);
+    putDecorations(json, annotations, icons, meta);
+    return json;
+}
+
+Resource::Template Resource::Template::fromJSON(const boost::json::value& json) {
+    const auto& object = platform::json::asObject(json);
+    Template resourceTemplate{required<std::string>(object, "uriTemplate"), ""};
+    resourceTemplate.name = required<std::string>(object, "name");
+    resourceTemplate.title = optional<std::string>(object, "title");
+    resourceTemplate.description = optional<std::string>(object, "description");
+    resourceTemplate.mimeType = optional<std::string>(object, "mimeType");
+    resourceTemplate.annotations = optional<Annotations>(object, "annotations");
+    resourceTemplate.icons = optional<std::vector<Icon>>(object, "icons");
+    resourceTemplate.meta = optional<Metadata>(object, "_meta");
+    return resourceTemplate;
+}
+
 }  // namespace mcp
 
 std::size_t std::hash<mcp::Resource::Content>::operator()(const mcp::Resource::Content& content) const noexcept {
@@ -102,4 +190,16 @@ std::size_t std::hash<mcp::Resource::Content>::operator()(const mcp::Resource::C
 std::size_t std::hash<mcp::Resource::Annotations>::operator()(
     const mcp::Resource::Annotations& annotations) const noexcept {
     return mcp::hashValues(annotations.audience, annotations.priority, annotations.lastModified);
+}
+
+std::size_t std::hash<mcp::Resource::Template>::operator()(
+    const mcp::Resource::Template& resourceTemplate) const noexcept {
+    return mcp::hashValues(resourceTemplate.uriTemplate, resourceTemplate.name, resourceTemplate.title,
+                           resourceTemplate.description, resourceTemplate.mimeType, resourceTemplate.annotations,
+                           resourceTemplate.icons, resourceTemplate.meta);
+}
+
+std::size_t std::hash<mcp::Resource>::operator()(const mcp::Resource& resource) const noexcept {
+    return mcp::hashValues(resource.name, resource.title, resource.uri, resource.description, resource.mimeType,
+                           resource.size, resource.annotations, resource.icons, resource.meta);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -9,12 +10,14 @@
 
 #include <boost/json/value.hpp>
 
+#include "mcp/base/icon.hpp"
 #include "mcp/base/metadata.hpp"
 
 namespace mcp {
 
-/// The records of resources that content blocks embed: the contents of a resource and the
-/// annotations on a piece of content.
+/// The description of one resource as a server lists it, with the records that go with
+/// resources: their contents, the annotations on a piece of content and resource templates.
+/// Nothing checks URIs, templates, MIME types or sizes.
 struct Resource {
     /// The contents of one resource: text or base64 bytes, told apart only by which member is
     /// present (nothing enforces exactly one). Made with `text` or `binary`, or decoded.
@@ -62,6 +65,50 @@ struct Resource {
 
         bool operator==(const Annotations&) const = default;
     };
+
+    /// A family of resources named by a URI template, which nothing here expands.
+    struct Template {
+        std::string uriTemplate;
+        std::string name;
+        std::optional<std::string> title = std::nullopt;
+        std::optional<std::string> description = std::nullopt;
+        std::optional<std::string> mimeType = std::nullopt;
+        std::optional<Annotations> annotations = std::nullopt;
+        std::optional<std::vector<Icon>> icons = std::nullopt;
+        std::optional<Metadata> meta = std::nullopt;
+
+        /// "uriTemplate", "name", then the others in member order, each only when present.
+        boost::json::value toJSON() const;
+        /// Requires "uriTemplate" and "name" as strings. Throws DecodingError.
+        static Template fromJSON(const boost::json::value& json);
+
+        bool operator==(const Template&) const = default;
+    };
+
+    std::string name;
+    std::optional<std::string> title = std::nullopt;
+    std::string uri;
+    std::optional<std::string> description = std::nullopt;
+    std::optional<std::string> mimeType = std::nullopt;
+    std::optional<std::int64_t> size = std::nullopt;
+    std::optional<Annotations> annotations = std::nullopt;
+    std::optional<std::vector<Icon>> icons = std::nullopt;
+    std::optional<Metadata> meta = std::nullopt;
+
+    Resource(std::string name, std::string uri, std::optional<std::string> title = std::nullopt,
+             std::optional<std::string> description = std::nullopt,
+             std::optional<std::string> mimeType = std::nullopt, std::optional<std::int64_t> size = std::nullopt,
+             std::optional<Annotations> annotations = std::nullopt,
+             std::optional<std::vector<Icon>> icons = std::nullopt, std::optional<Metadata> meta = std::nullopt);
+
+    /// "name", "uri", then "title", "description", "mimeType", "size", "annotations", "icons" and
+    /// "_meta", each only when present.
+    boost::json::value toJSON() const;
+    /// Requires "name" and "uri" as strings; "size" must be an integer when present. Throws
+    /// DecodingError.
+    static Resource fromJSON(const boost::json::value& json);
+
+    bool operator==(const Resource&) const = default;
 };
 
 /// The wire text of `audience`.
@@ -77,4 +124,14 @@ struct std::hash<mcp::Resource::Content> {
 template <>
 struct std::hash<mcp::Resource::Annotations> {
     std::size_t operator()(const mcp::Resource::Annotations& annotations) const noexcept;
+};
+
+template <>
+struct std::hash<mcp::Resource::Template> {
+    std::size_t operator()(const mcp::Resource::Template& resourceTemplate) const noexcept;
+};
+
+template <>
+struct std::hash<mcp::Resource> {
+    std::size_t operator()(const mcp::Resource& resource) const noexcept;
 };

@@ -9,6 +9,7 @@
 
 #include <boost/json/value.hpp>
 
+#include "mcp/base/cursor_parameters.hpp"
 #include "mcp/base/messages.hpp"
 #include "mcp/base/metadata.hpp"
 #include "mcp/server/tool.hpp"
@@ -19,19 +20,7 @@ namespace mcp {
 struct ListTools : BasicMethod<ListTools> {
     static constexpr std::string_view name = "tools/list";
 
-    /// May be left out of a request: missing or null "params" read as no cursor.
-    struct Parameters {
-        std::optional<std::string> cursor = std::nullopt;
-
-        Parameters() = default;
-        explicit Parameters(std::string cursor) : cursor(std::move(cursor)) {}
-
-        /// "cursor" when present.
-        boost::json::value toJSON() const;
-        static Parameters fromJSON(const boost::json::value& json);
-
-        bool operator==(const Parameters&) const = default;
-    };
+    using Parameters = CursorParameters;
 
     struct Result {
         std::vector<Tool> tools;
@@ -47,15 +36,7 @@ struct ListTools : BasicMethod<ListTools> {
     };
 };
 
-template <>
-inline constexpr bool is_not_required_v<ListTools::Parameters> = true;
-
 }  // namespace mcp
-
-template <>
-struct std::hash<mcp::ListTools::Parameters> {
-    std::size_t operator()(const mcp::ListTools::Parameters& parameters) const noexcept;
-};
 
 template <>
 struct std::hash<mcp::ListTools::Result> {
