@@ -461,13 +461,65 @@ asio::awaitable<void> Client::ping() {
     co_await sendAndAwait(std::move(request));
 }
 
+namespace {
+
+CursorParameters cursorParameters(std::optional<std::string> cursor) {
+    CursorParameters parameters;
+    parameters.cursor = std::move(cursor);
+    return parameters;
+}
+
+}  // namespace
+
+asio::awaitable<Client::PromptMessages> Client::getPrompt(std::string name,
+                                                          std::optional<std::map<std::string, std::string>> arguments) {
+    validateServerCapability(serverCapabilities_ && serverCapabilities_->prompts, "Prompts");
+    auto request = GetPrompt::request(ID::random(), {std::move(name), std::move(arguments)});
+    auto result = co_await sendAndAwait(std::move(request));
+    co_return PromptMessages{std::move(result.description), std::move(result.messages)};
+}
+
+asio::awaitable<Client::Page<Prompt>> Client::listPrompts(std::optional<std::string> cursor) {
+    validateServerCapability(serverCapabilities_ && serverCapabilities_->prompts, "Prompts");
+    auto request = ListPrompts::request(ID::random(), cursorParameters(std::move(cursor)));
+    auto result = co_await sendAndAwait(std::move(request));
+    co_return page(&ListPrompts::Result::prompts, std::move(result));
+}
+
+asio::awaitable<std::vector<Resource::Content>> Client::readResource(std::string uri) {
+    validateServerCapability(serverCapabilities_ && serverCapabilities_->resources, "Resources");
+    auto request = ReadResource::request(ID::random(), {std::move(uri)});
+    auto result = co_await sendAndAwait(std::move(request));
+    co_return std::move(result.contents);
+}
+
+asio::awaitable<Client::Page<Resource>> Client::listResources(std::optional<std::string> cursor) {
+    validateServerCapability(serverCapabilities_ && serverCapabilities_->resources, "Resources");
+    auto request = ListResources::request(ID::random(), cursorParameters(std::move(cursor)));
+    auto result = co_await sendAndAwait(std::move(request));
+    co_return page(&ListResources::Result::resources, std::move(result));
+}
+
+asio::awaitable<void> Client::subscribeToResource(std::string uri) {
+    validateServerCapability(serverCapabilities_ && serverCapabilities_->resources &&
+                                 serverCapabilities_->resources->subscribe,
+                             "Resource subscription");
+    auto request = ResourceSubscribe::request(ID::random(), {std::move(uri)});
+    co_await sendAndAwait(std::move(request));
+}
+
+asio::awaitable<Client::Page<Resource::Template>> Client::listResourceTemplates(std::optional<std::string> cursor) {
+    validateServerCapability(serverCapabilities_ && serverCapabilities_->resources, "Resources");
+    auto request = ListResourceTemplates::request(ID::random(), cursorParameters(std::move(cursor)));
+    auto result = co_await sendAndAwait(std::move(request));
+    co_return page(&ListResourceTemplates::Result::templates, std::move(result));
+}
+
 asio::awaitable<Client::Page<Tool>> Client::listTools(std::optional<std::string> cursor) {
     validateServerCapability(serverCapabilities_ && serverCapabilities_->tools, "Tools");
-    ListTools::Parameters parameters;
-    parameters.cursor = std::move(cursor);
-    auto request = ListTools::request(ID::random(), std::move(parameters));
+    auto request = ListTools::request(ID::random(), cursorParameters(std::move(cursor)));
     auto result = co_await sendAndAwait(std::move(request));
-    co_return Page<Tool>{std::move(result.tools), std::move(result.nextCursor)};
+    co_return page(&ListTools::Result::tools, std::move(result));
 }
 
 asio::awaitable<Client::ToolOutcome> Client::callTool(std::string name,
@@ -492,9 +544,44 @@ asio::awaitable<void> Client::setLoggingLevel(LogLevel level) {
     co_await sendAndAwait(std::move(request));
 }
 
+asio::awaitable<Complete::Result::Completion> Client::completePrompt(
+    std::string promptName, std::string argumentName, std::string argumentValue,
+    std::optional<std::map<std::string, std::string>> context) {
+    return complete(Prompt::Reference{std::move(promptName)}, std::move(argumentName), std::move(argumentValue),
+                    std::move(context));
+}
+
+asio::awaitable<Complete::Result::Completion> Client::completeResource(
+    std::string resourceURI, std::string argumentName, std::string argumentValue,
+    std::optional<std::map<std::string, std::string>> context) {
+    return complete(ResourceReference{std::move(resourceURI)}, std::move(argumentName), std::move(argumentValue),
+                    std::move(context));
+}
+
+asio::awaitable<Complete::Result::Completion> Client::complete(
+    CompletionReference reference, std::string argumentName, std::string argumentValue,
+    std::optional<std::map<std::string, std::string>> context) {
+    validateServerCapability(serverCapabilities_ && serverCapabilities_->completions, "Completions");
+    std::optional<Complete::Parameters::Context> arguments;
+    if (context) arguments = Complete::Parameters::Context{std::move(*context)};
+    Complete::Parameters parameters{std::move(reference), {std::move(argumentName), std::move(argumentValue)},
+                                    std::move(arguments)};
+    auto request = Complete::request(ID::random(), std::move(parameters));
+    auto result = co_await sendAndAwait(std::move(request));
+    co_return std::move(result.completion);
+}
+
 asio::awaitable<void> Client::notifyRootsChanged() {
     auto message = RootsListChangedNotification::message();
     co_await notify(std::move(message));
+}
+
+Client& Client::withSamplingHandler(MethodHandler<CreateSamplingMessage> handler) {
+    return withMethodHandler<CreateSamplingMessage>(std::move(handler));
+}
+
+Client& Client::withElicitationHandler(MethodHandler<CreateElicitation> handler) {
+    return withMethodHandler<CreateElicitation>(std::move(handler));
 }
 
 Client& Client::withRootsHandler(std::function<asio::awaitable<std::vector<Root>>()> handler) {

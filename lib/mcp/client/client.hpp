@@ -29,10 +29,16 @@
 #include "mcp/base/request_handler_box.hpp"
 #include "mcp/base/server_capabilities.hpp"
 #include "mcp/base/transport.hpp"
+#include "mcp/client/create_sampling_message.hpp"
+#include "mcp/client/elicitation.hpp"
 #include "mcp/client/roots.hpp"
 #include "mcp/server/call_tool.hpp"
+#include "mcp/server/complete.hpp"
 #include "mcp/server/list_tools.hpp"
 #include "mcp/server/log_level.hpp"
+#include "mcp/server/prompt.hpp"
+#include "mcp/server/prompt_methods.hpp"
+#include "mcp/server/resource_methods.hpp"
 #include "platform/async/one_shot.hpp"
 #include "platform/async/task.hpp"
 #include "platform/json/write.hpp"
@@ -71,6 +77,12 @@ public:
     struct Page {
         std::vector<T> items;
         std::optional<std::string> nextCursor;
+    };
+
+    /// What `getPrompt` gives: the prompt's description and its messages.
+    struct PromptMessages {
+        std::optional<std::string> description;
+        std::vector<Prompt::Message> messages;
     };
 
     /// What the waiting `callTool` gives: the content and the error flag of the tool's result.
@@ -176,6 +188,12 @@ public:
     template <Method M>
     Client& withMethodHandler(MethodHandler<M> handler);
 
+    /// Answers "sampling/createMessage" through `handler`.
+    Client& withSamplingHandler(MethodHandler<CreateSamplingMessage> handler);
+
+    /// Answers "elicitation/create" through `handler`.
+    Client& withElicitationHandler(MethodHandler<CreateElicitation> handler);
+
     /// Answers "roots/list" with the roots `handler` gives.
     Client& withRootsHandler(std::function<boost::asio::awaitable<std::vector<Root>>()> handler);
 
@@ -183,6 +201,18 @@ public:
     // capability it needs, and throws MCPError methodNotFound without sending when it did not.
 
     boost::asio::awaitable<void> ping();
+
+    boost::asio::awaitable<PromptMessages> getPrompt(
+        std::string name, std::optional<std::map<std::string, std::string>> arguments = std::nullopt);
+    boost::asio::awaitable<Page<Prompt>> listPrompts(std::optional<std::string> cursor = std::nullopt);
+
+    /// The resource's contents.
+    boost::asio::awaitable<std::vector<Resource::Content>> readResource(std::string uri);
+    boost::asio::awaitable<Page<Resource>> listResources(std::optional<std::string> cursor = std::nullopt);
+    /// Needs the server's resource subscriptions, declared true or false.
+    boost::asio::awaitable<void> subscribeToResource(std::string uri);
+    boost::asio::awaitable<Page<Resource::Template>> listResourceTemplates(
+        std::optional<std::string> cursor = std::nullopt);
 
     boost::asio::awaitable<Page<Tool>> listTools(std::optional<std::string> cursor = std::nullopt);
 
@@ -197,6 +227,16 @@ public:
                                                    std::optional<Metadata> meta = std::nullopt);
 
     boost::asio::awaitable<void> setLoggingLevel(LogLevel level);
+
+    /// Candidates for an argument of the prompt `promptName`; `context` holds the arguments
+    /// already chosen.
+    boost::asio::awaitable<Complete::Result::Completion> completePrompt(
+        std::string promptName, std::string argumentName, std::string argumentValue,
+        std::optional<std::map<std::string, std::string>> context = std::nullopt);
+    /// Candidates for an argument of the resource (or URI template) `resourceURI`.
+    boost::asio::awaitable<Complete::Result::Completion> completeResource(
+        std::string resourceURI, std::string argumentName, std::string argumentValue,
+        std::optional<std::map<std::string, std::string>> context = std::nullopt);
 
     /// Sends "notifications/roots/list_changed"; checks nothing.
     boost::asio::awaitable<void> notifyRootsChanged();
@@ -241,6 +281,13 @@ private:
     static void resume(const AnyPendingRequest& waiter, Response<AnyMethod> response);
 
     void validateServerCapability(bool declared, std::string_view name) const;
+    boost::asio::awaitable<Complete::Result::Completion> complete(
+        CompletionReference reference, std::string argumentName, std::string argumentValue,
+        std::optional<std::map<std::string, std::string>> context);
+    template <class T, class Result>
+    static Page<T> page(std::vector<T> Result::*items, Result result) {
+        return Page<T>{std::move(result.*items), std::move(result.nextCursor)};
+    }
     const std::shared_ptr<Transport>& requireConnection() const;
 
     /// The logger of the connected transport, read afresh; nothing without a transport.

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/json/array.hpp>
+
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,20 @@ struct NamedCall {
 
 std::vector<NamedCall> checkedCalls() {
     return {
+        {"getPrompt", "prompts/get", call([](Client& c) -> asio::awaitable<void> { (void)co_await c.getPrompt("p"); })},
+        {"listPrompts", "prompts/list", call([](Client& c) -> asio::awaitable<void> { (void)co_await c.listPrompts(); })},
+        {"readResource", "resources/read",
+         call([](Client& c) -> asio::awaitable<void> { (void)co_await c.readResource("file:///a"); })},
+        {"listResources", "resources/list",
+         call([](Client& c) -> asio::awaitable<void> { (void)co_await c.listResources(); })},
+        {"listResourceTemplates", "resources/templates/list",
+         call([](Client& c) -> asio::awaitable<void> { (void)co_await c.listResourceTemplates(); })},
+        {"subscribeToResource", "resources/subscribe",
+         call([](Client& c) { return c.subscribeToResource("file:///a"); })},
+        {"completePrompt", "completion/complete",
+         call([](Client& c) -> asio::awaitable<void> { (void)co_await c.completePrompt("p", "a", "v"); })},
+        {"completeResource", "completion/complete",
+         call([](Client& c) -> asio::awaitable<void> { (void)co_await c.completeResource("file:///{x}", "x", "v"); })},
         {"listTools", "tools/list", call([](Client& c) { return c.listTools(); })},
         {"callTool", "tools/call", call([](Client& c) -> asio::awaitable<void> { (void)co_await c.callTool("t"); })},
         {"startToolCall", "tools/call",
@@ -62,18 +79,42 @@ std::string attempt(const NamedCall& call, Client::Configuration configuration, 
 
 TEST(ClientStrictModeTest, ChecksOnlyThePresenceOfTheCapabilityEachCallNeeds) {
     const auto strict = Client::Configuration::strict_;
+    // Each call's capability, and the name its refusal gives.
+    const std::map<std::string, std::pair<std::string, std::string>> needs = {
+        {"getPrompt", {"prompts", "Prompts"}},
+        {"listPrompts", {"prompts", "Prompts"}},
+        {"readResource", {"resources", "Resources"}},
+        {"listResources", {"resources", "Resources"}},
+        {"listResourceTemplates", {"resources", "Resources"}},
+        {"subscribeToResource", {"resources", "Resource subscription"}},
+        {"completePrompt", {"completions", "Completions"}},
+        {"completeResource", {"completions", "Completions"}},
+        {"listTools", {"tools", "Tools"}},
+        {"callTool", {"tools", "Tools"}},
+        {"startToolCall", {"tools", "Tools"}},
+        {"setLoggingLevel", {"logging", "Logging"}},
+    };
+    const std::string everything =
+        R"({"prompts":{},"resources":{"subscribe":false},"completions":{},"tools":{"listChanged":false},"logging":{}})";
     for (const auto& c : checkedCalls()) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(attempt(c, strict, std::nullopt), "Method not found: Server capabilities not initialized");
         EXPECT_EQ(attempt(c, Client::Configuration::default_, std::nullopt), "sent " + c.method);
         EXPECT_EQ(attempt(c, Client::Configuration::default_, "{}"), "sent " + c.method);
-        // A present capability passes whatever it holds.
-        EXPECT_EQ(attempt(c, strict, R"({"tools":{"listChanged":false},"logging":{}})"), "sent " + c.method);
+        // A present capability passes whatever it holds, a subscription declared false included.
+        EXPECT_EQ(attempt(c, strict, everything), "sent " + c.method);
+        // Everything but the capability this call needs.
+        auto [member, display] = needs.at(c.name);
+        auto others = json(everything).as_object();
+        others.erase(member);
+        EXPECT_EQ(attempt(c, strict, platform::json::write(others)),
+                  "Method not found: " + display + " is not supported by the server");
     }
-    EXPECT_EQ(attempt(checkedCalls()[0], strict, R"({"logging":{}})"),
-              "Method not found: Tools is not supported by the server");
-    EXPECT_EQ(attempt(checkedCalls()[3], strict, R"({"tools":{}})"),
-              "Method not found: Logging is not supported by the server");
+    // Resources without subscriptions: reading passes, subscribing does not.
+    const auto& calls = checkedCalls();
+    EXPECT_EQ(attempt(calls[2], strict, R"({"resources":{}})"), "sent resources/read");
+    EXPECT_EQ(attempt(calls[5], strict, R"({"resources":{"listChanged":true}})"),
+              "Method not found: Resource subscription is not supported by the server");
     // Ping and the roots notification check nothing.
     EXPECT_EQ(attempt({"ping", "ping", call([](Client& c) { return c.ping(); })}, strict, std::nullopt), "sent ping");
     EXPECT_EQ(attempt({"notifyRootsChanged", "", call([](Client& c) { return c.notifyRootsChanged(); })}, strict,
@@ -132,6 +173,93 @@ TEST(ClientCallsTest, SendsEachCallsParametersAndReturnsTheResultsParts) {
     EXPECT_EQ(methodOf(sent[2]), "ping");
     EXPECT_EQ(params(2), "{}");
     EXPECT_EQ(params(3), R"({"level":"warning"})");
+}
+
+std::map<std::string, std::string> textMap(std::string key, std::string value) {
+    return {{std::move(key), std::move(value)}};
+}
+
+template <class T>
+std::string written(const std::vector<T>& items) {
+    boost::json::array array;
+    for (const auto& item : items) array.push_back(item.toJSON());
+    return platform::json::write(array, {.escapeSlashes = false});
+}
+
+template <class T>
+std::string written(const Client::Page<T>& page) {
+    return written(page.items) + " next " + page.nextCursor.value_or("none");
+}
+
+TEST(ClientCallsTest, PromptResourceAndCompletionCallsSendTheirParametersAndReturnTheirParts) {
+    struct Case {
+        const char* name;
+        std::function<asio::awaitable<std::string>(Client&)> call;
+        std::string params;
+        std::string result;
+        std::string returned;
+    };
+    const Case cases[] = {
+        {"getPrompt",
+         [](Client& c) -> asio::awaitable<std::string> {
+             auto arguments = textMap("who", "Ann");
+             auto got = co_await c.getPrompt("greet", std::move(arguments));
+             co_return got.description.value_or("none") + " " + written(got.messages);
+         },
+         R"({"name":"greet","arguments":{"who":"Ann"}})",
+         R"({"description":"Greets","messages":[{"role":"user","content":{"type":"text","text":"Hi Ann"}}],"_meta":{"x":1}})",
+         R"(Greets [{"role":"user","content":{"type":"text","text":"Hi Ann"}}])"},
+        {"listPrompts",
+         [](Client& c) -> asio::awaitable<std::string> { co_return written(co_await c.listPrompts("c1")); },
+         R"({"cursor":"c1"})", R"({"prompts":[{"name":"greet"}],"nextCursor":"c2"})", R"([{"name":"greet"}] next c2)"},
+        {"readResource",
+         [](Client& c) -> asio::awaitable<std::string> { co_return written(co_await c.readResource("file:///a.txt")); },
+         R"({"uri":"file:///a.txt"})", R"({"contents":[{"uri":"file:///a.txt","text":"hello"}]})",
+         R"([{"uri":"file:///a.txt","text":"hello"}])"},
+        {"listResources",
+         [](Client& c) -> asio::awaitable<std::string> { co_return written(co_await c.listResources()); }, "{}",
+         R"({"resources":[{"uri":"file:///a.txt","name":"a"}]})", R"([{"name":"a","uri":"file:///a.txt"}] next none)"},
+        {"listResourceTemplates",
+         [](Client& c) -> asio::awaitable<std::string> { co_return written(co_await c.listResourceTemplates()); }, "{}",
+         R"({"resourceTemplates":[{"uriTemplate":"file:///{name}","name":"files"}],"nextCursor":"t2"})",
+         R"([{"uriTemplate":"file:///{name}","name":"files"}] next t2)"},
+        {"subscribeToResource",
+         [](Client& c) -> asio::awaitable<std::string> {
+             co_await c.subscribeToResource("file:///a.txt");
+             co_return "done";
+         },
+         R"({"uri":"file:///a.txt"})", "{}", "done"},
+        {"completePrompt",
+         [](Client& c) -> asio::awaitable<std::string> {
+             auto got = co_await c.completePrompt("greet", "who", "A");
+             co_return platform::json::write(got.toJSON());
+         },
+         R"({"ref":{"type":"ref/prompt","name":"greet"},"argument":{"name":"who","value":"A"}})",
+         R"({"completion":{"values":["Ann","Al"],"total":2,"hasMore":false}})",
+         R"({"values":["Ann","Al"],"total":2,"hasMore":false})"},
+        {"completeResource",
+         [](Client& c) -> asio::awaitable<std::string> {
+             auto context = textMap("dir", "docs");
+             auto got = co_await c.completeResource("file:///{dir}/{name}", "name", "re", std::move(context));
+             co_return platform::json::write(got.toJSON());
+         },
+         R"({"ref":{"type":"ref/resource","uri":"file:///{dir}/{name}"},"argument":{"name":"name","value":"re"},)"
+         R"("context":{"arguments":{"dir":"docs"}}})",
+         R"({"completion":{"values":["report.pdf"]}})", R"({"values":["report.pdf"]})"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ClientHarness h;
+        h.connect();
+        auto returned = h.run([&]() -> asio::awaitable<std::string> {
+            auto task = platform::spawn(h.io.get_executor(), c.call(*h.client));
+            auto request = co_await h.transport->nextSent();
+            EXPECT_EQ(json(request).at("params"), json(c.params)) << request;
+            h.transport->push(resultFor(request, c.result));
+            co_return co_await task.value();
+        });
+        EXPECT_EQ(returned, c.returned);
+    }
 }
 
 TEST(ClientCallsTest, TheNonWaitingToolCallHandsOverTheWholeResult) {

@@ -84,6 +84,55 @@ TEST(ClientDispatchTest, TheRootsHandlerAnswersWithExactlyItsRootsAndALaterOneRe
                       R"({"uri":"https:\/\/x.test\/y"}]}})");
 }
 
+TEST(ClientDispatchTest, SamplingAndElicitationRequestsReachTheirHandlersAsTypedValues) {
+    ClientHarness h;
+    std::vector<std::string> seen;
+    h.client->withSamplingHandler(
+        [&](CreateSamplingMessage::Parameters parameters) -> asio::awaitable<CreateSamplingMessage::Result> {
+            seen.push_back("sampling " + std::to_string(parameters.messages.size()) + " " +
+                           std::to_string(parameters.maxTokens));
+            co_return CreateSamplingMessage::Result::fromJSON(
+                json(R"({"model":"m-1","stopReason":"endTurn","role":"assistant","content":{"type":"text","text":"Hello"}})"));
+        });
+    h.client->withElicitationHandler(
+        [&](CreateElicitation::Parameters parameters) -> asio::awaitable<CreateElicitation::Result> {
+            seen.push_back(std::holds_alternative<CreateElicitation::Parameters::URLParameters>(parameters.value) ? "url"
+                                                                                                                : "form");
+            co_return CreateElicitation::Result{CreateElicitation::Result::Action::accept,
+                                                Value::Object{{"name", Value("Ann")}}};
+        });
+    const std::string declared = platform::json::write(h.client->capabilities().toJSON());
+    h.connect();
+    struct Case {
+        const char* name;
+        std::string request;
+        std::string answer;
+    };
+    const Case cases[] = {
+        {"Sampling",
+         R"({"jsonrpc":"2.0","id":1,"method":"sampling/createMessage","params":{"messages":[{"role":"user","content":{"type":"text","text":"Hi"}}],"maxTokens":64}})",
+         R"({"jsonrpc":"2.0","id":1,"result":{"content":{"text":"Hello","type":"text"},"model":"m-1","role":"assistant","stopReason":"endTurn"}})"},
+        {"FormElicitation",
+         R"({"jsonrpc":"2.0","id":2,"method":"elicitation/create","params":{"message":"Name?","requestedSchema":{"type":"object","properties":{"name":{"type":"string"}}}}})",
+         R"({"jsonrpc":"2.0","id":2,"result":{"action":"accept","content":{"name":"Ann"}}})"},
+        {"URLElicitation",
+         R"({"jsonrpc":"2.0","id":3,"method":"elicitation/create","params":{"message":"Sign in","mode":"url","url":"https://x.test/a","elicitationId":"e1"}})",
+         R"({"jsonrpc":"2.0","id":3,"result":{"action":"accept","content":{"name":"Ann"}}})"},
+        {"SamplingWithoutMaxTokens",
+         R"({"jsonrpc":"2.0","id":4,"method":"sampling/createMessage","params":{"messages":[]}})",
+         R"({"jsonrpc":"2.0","id":4,"error":{"code":-32603,"message":"Internal error: Invalid params field","data":{"detail":"Invalid params field"}}})"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto answer = h.run([&]() -> asio::awaitable<std::string> { co_return co_await h.exchange(c.request); });
+        EXPECT_EQ(json(answer), json(c.answer)) << answer;
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"sampling 1 64", "form", "url"}));
+    // Registering the handlers declared nothing: the capabilities sent are those given.
+    EXPECT_EQ(declared, "{}");
+    EXPECT_EQ(h.transport->sent().front().find("sampling"), std::string::npos);
+}
+
 TEST(ClientDispatchTest, AFailedErrorResponseIsLoggedAndTheLoopGoesOn) {
     ClientHarness h;
     h.connect();

@@ -3,7 +3,10 @@
 #include "client_harness.hpp"
 #include "mcp/base/transports/in_memory_transport.hpp"
 #include "mcp/base/transports/stdio_transport.hpp"
+#include "mcp/server/complete.hpp"
 #include "mcp/server/log_message_notification.hpp"
+#include "mcp/server/prompt_methods.hpp"
+#include "mcp/server/resource_methods.hpp"
 #include "mcp/server/server.hpp"
 #include "mcp/server/set_logging_level.hpp"
 
@@ -25,6 +28,7 @@ namespace {
 struct ServerRecord {
     std::vector<LogLevel> levels;
     std::size_t rootsChanged = 0;
+    std::vector<std::string> subscribed;
     std::optional<platform::OneShot<void>> slowToolStarted;
 };
 
@@ -34,7 +38,40 @@ std::shared_ptr<Server> makeServer(std::shared_ptr<ServerRecord> record) {
     ServerCapabilities capabilities;
     capabilities.tools = ServerCapabilities::Tools{};
     capabilities.logging = ServerCapabilities::Logging{};
+    capabilities.prompts = ServerCapabilities::Prompts{};
+    capabilities.resources = ServerCapabilities::Resources{true, false};
+    capabilities.completions = ServerCapabilities::Completions{};
     auto server = Server::create("desk-server", "2.0", std::nullopt, "Sign with care", capabilities);
+    server->withMethodHandler<ListPrompts>([](CursorParameters) -> asio::awaitable<ListPrompts::Result> {
+        co_return ListPrompts::Result::fromJSON(json(R"({"prompts":[{"name":"sign-request","description":"Asks"}]})"));
+    });
+    server->withMethodHandler<GetPrompt>([](GetPrompt::Parameters parameters) -> asio::awaitable<GetPrompt::Result> {
+        auto who = parameters.arguments.value_or(std::map<std::string, std::string>{})["who"];
+        GetPrompt::Result result = GetPrompt::Result::fromJSON(json(R"({"messages":[]})"));
+        result.description = "For " + who;
+        co_return result;
+    });
+    server->withMethodHandler<ListResources>([](CursorParameters) -> asio::awaitable<ListResources::Result> {
+        co_return ListResources::Result::fromJSON(json(R"({"resources":[{"uri":"inkwarden://profile","name":"profile"}]})"));
+    });
+    server->withMethodHandler<ListResourceTemplates>([](CursorParameters) -> asio::awaitable<ListResourceTemplates::Result> {
+        co_return ListResourceTemplates::Result::fromJSON(
+            json(R"({"resourceTemplates":[{"uriTemplate":"inkwarden://signed/{name}","name":"signed"}]})"));
+    });
+    server->withMethodHandler<ReadResource>([](ResourceParameters parameters) -> asio::awaitable<ReadResource::Result> {
+        auto result = ReadResource::Result::fromJSON(json(R"({"contents":[{"uri":"","text":"ACME Ltd"}]})"));
+        result.contents[0].uri = parameters.uri;
+        co_return result;
+    });
+    server->withMethodHandler<ResourceSubscribe>([record](ResourceParameters parameters) -> asio::awaitable<Empty> {
+        record->subscribed.push_back(parameters.uri);
+        co_return Empty{};
+    });
+    server->withMethodHandler<Complete>([](Complete::Parameters parameters) -> asio::awaitable<Complete::Result> {
+        auto result = Complete::Result::fromJSON(json(R"({"completion":{"values":[]}})"));
+        result.completion.values.push_back(parameters.argument.value + "nn");
+        co_return result;
+    });
     server->withMethodHandler<ListTools>([](ListTools::Parameters parameters) -> asio::awaitable<ListTools::Result> {
         ListTools::Result result{{Tool("sign", std::nullopt, "Signs", Value::object({{"type", "object"}})),
                                   Tool("slow", std::nullopt, std::nullopt, Value::object({{"type", "object"}}))}};
@@ -61,6 +98,10 @@ std::shared_ptr<Server> makeServer(std::shared_ptr<ServerRecord> record) {
             co_return;
         });
     return server;
+}
+
+std::map<std::string, std::string> whoIs(std::string name) {
+    return {{"who", std::move(name)}};
 }
 
 std::map<std::string, Value> signArguments(std::string path) {
@@ -104,6 +145,23 @@ asio::awaitable<void> talk(std::shared_ptr<Client> client, std::shared_ptr<Serve
         error = e.errorDescription();
     }
     EXPECT_EQ(error, "Invalid params: Unknown tool: erase");
+
+    auto prompts = co_await client->listPrompts();
+    EXPECT_EQ(prompts.items.at(0).name, "sign-request");
+    auto prompt = co_await client->getPrompt("sign-request", whoIs("Ann"));
+    EXPECT_EQ(prompt.description, "For Ann");
+    auto resources = co_await client->listResources();
+    EXPECT_EQ(resources.items.at(0).uri, "inkwarden://profile");
+    auto templates = co_await client->listResourceTemplates();
+    EXPECT_EQ(templates.items.at(0).uriTemplate, "inkwarden://signed/{name}");
+    auto contents = co_await client->readResource("inkwarden://profile");
+    EXPECT_EQ(contents.at(0).uri, "inkwarden://profile");
+    co_await client->subscribeToResource("inkwarden://profile");
+    EXPECT_EQ(record->subscribed.size(), 1u);
+    auto completion = co_await client->completePrompt("sign-request", "who", "A");
+    EXPECT_EQ(completion.values.at(0), "Ann");
+    completion = co_await client->completeResource("inkwarden://signed/{name}", "name", "co");
+    EXPECT_EQ(completion.values.at(0), "conn");
 
     co_await client->setLoggingLevel(LogLevel::warning);
     EXPECT_EQ(record->levels.size(), 1u);
@@ -221,6 +279,14 @@ TEST(ClientEndToEndTest, TalksToTheServerEngineInAnotherProcessOverStandardStrea
         auto outcome = co_await client->callTool("sign", signArguments("/inbox/a.pdf"));
         EXPECT_EQ(outcome.content.at(0), Tool::Content::text("signed /inbox/a.pdf"));
         co_await client->setLoggingLevel(LogLevel::info);
+        auto prompt = co_await client->getPrompt("sign-request", whoIs("Bo"));
+        EXPECT_EQ(prompt.description, "For Bo");
+        EXPECT_EQ((co_await client->listPrompts()).items.size(), 1u);
+        EXPECT_EQ((co_await client->listResources()).items.size(), 1u);
+        EXPECT_EQ((co_await client->listResourceTemplates()).items.size(), 1u);
+        EXPECT_EQ((co_await client->readResource("inkwarden://profile")).at(0).uri, "inkwarden://profile");
+        co_await client->subscribeToResource("inkwarden://profile");
+        EXPECT_EQ((co_await client->completeResource("inkwarden://signed/{name}", "name", "a")).values.at(0), "ann");
         co_await client->notifyRootsChanged();
         co_await client->disconnect();
     });
