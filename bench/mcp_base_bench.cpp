@@ -149,6 +149,13 @@ void BM_ValueFromMegabyteText(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
+// The same document read straight into a Value, with no DOM between.
+void BM_ValueFromMegabyteTextDirect(benchmark::State& state) {
+    const auto& text = megabyteText();
+    for (auto _ : state) benchmark::DoNotOptimize(Value::fromJSONText(text));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
 void BM_ValueCopyMegabyte(benchmark::State& state) {
     auto value = Value::fromJSON(platform::json::parse(megabyteText()));
     for (auto _ : state) {
@@ -165,6 +172,7 @@ BENCHMARK(BM_TypedResultToValue);
 BENCHMARK(BM_BoxCallOnly);
 BENCHMARK(BM_ValueFromMegabyteDOM)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ValueFromMegabyteText)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ValueFromMegabyteTextDirect)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ValueCopyMegabyte);
 
 }  // namespace

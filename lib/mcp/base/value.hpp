@@ -106,6 +106,10 @@ public:
     /// non-finite double (only a DOM built in memory can hold one, and writing it would fail).
     static Value fromJSON(const boost::json::value& json);
 
+    /// Reads a JSON text as `fromJSON(platform::json::parse(text))` would, without the DOM in
+    /// between. Throws DecodingError as `platform::json::parse` does.
+    static Value fromJSONText(std::string_view text);
+
     friend bool operator==(const Value& a, const Value& b) noexcept;
 
     std::size_t hash() const noexcept;

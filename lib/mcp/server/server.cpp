@@ -526,6 +526,53 @@ void Server::validateClientCapability(bool declared, std::string_view name) cons
     if (!declared) throw MCPError::methodNotFound(std::string(name) + " is not supported by the client");
 }
 
+asio::awaitable<CreateSamplingMessage::Result> Server::requestSampling(
+    std::vector<Sampling::Message> messages, std::optional<Sampling::ModelPreferences> modelPreferences,
+    std::optional<std::string> systemPrompt, std::optional<Sampling::ContextInclusion> includeContext,
+    std::optional<double> temperature, std::int64_t maxTokens, std::optional<std::vector<std::string>> stopSequences,
+    std::optional<Metadata> meta) {
+    if (!connection_) throw MCPError::internalError("Server connection not initialized");
+    validateClientCapability(clientCapabilities_ && clientCapabilities_->sampling, "Sampling");
+    CreateSamplingMessage::Parameters parameters{std::move(messages)};
+    parameters.modelPreferences = std::move(modelPreferences);
+    parameters.systemPrompt = std::move(systemPrompt);
+    parameters.includeContext = includeContext;
+    parameters.temperature = temperature;
+    parameters.maxTokens = maxTokens;
+    parameters.stopSequences = std::move(stopSequences);
+    parameters.meta = std::move(meta);
+    auto task = send(CreateSamplingMessage::request(ID::random(), std::move(parameters)));
+    auto result = co_await task.value();
+    co_return result;
+}
+
+asio::awaitable<CreateElicitation::Result> Server::requestElicitation(std::string message,
+                                                                      Elicitation::RequestSchema requestedSchema,
+                                                                      std::optional<Elicitation::Mode> mode,
+                                                                      std::optional<Metadata> meta) {
+    CreateElicitation::Parameters::FormParameters form{std::move(message), mode, std::move(requestedSchema),
+                                                       std::move(meta)};
+    auto result = co_await elicit(std::move(form));
+    co_return result;
+}
+
+asio::awaitable<CreateElicitation::Result> Server::requestElicitation(std::string message, std::string url,
+                                                                      std::string elicitationId,
+                                                                      std::optional<Metadata> meta) {
+    CreateElicitation::Parameters::URLParameters parameters(std::move(message), std::move(url),
+                                                            std::move(elicitationId), std::move(meta));
+    auto result = co_await elicit(std::move(parameters));
+    co_return result;
+}
+
+asio::awaitable<CreateElicitation::Result> Server::elicit(CreateElicitation::Parameters parameters) {
+    if (!connection_) throw MCPError::internalError("Server connection not initialized");
+    validateClientCapability(clientCapabilities_ && clientCapabilities_->elicitation, "Elicitation");
+    auto task = send(CreateElicitation::request(ID::random(), std::move(parameters)));
+    auto result = co_await task.value();
+    co_return result;
+}
+
 asio::awaitable<std::vector<Root>> Server::listRoots() {
     if (!connection_) throw MCPError::internalError("Server connection not initialized");
     validateClientCapability(clientCapabilities_ && clientCapabilities_->roots, "Roots");

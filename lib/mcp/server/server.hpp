@@ -1,6 +1,7 @@
 #pragma once
 
 #include <concepts>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -29,6 +30,8 @@
 #include "mcp/base/server_capabilities.hpp"
 #include "mcp/base/server_info.hpp"
 #include "mcp/base/transport.hpp"
+#include "mcp/client/create_sampling_message.hpp"
+#include "mcp/client/elicitation.hpp"
 #include "mcp/client/roots.hpp"
 #include "mcp/server/detail/method_box.hpp"
 #include "mcp/server/log_level.hpp"
@@ -169,6 +172,30 @@ public:
         requires(!std::convertible_to<const T&, Value>)
     boost::asio::awaitable<void> log(LogLevel level, std::optional<std::string> logger, const T& data);
 
+    /// Asks the client to run a model on `messages` and waits for its answer, however long it
+    /// takes; `stop` fails the wait with "Server disconnected". The parameters go out exactly as
+    /// given, without tools, tool choice or metadata. In strict mode the client must have declared
+    /// sampling. Throws MCPError, the transport's error, or TypeMismatchError for an answer that
+    /// is no sampling result.
+    boost::asio::awaitable<CreateSamplingMessage::Result> requestSampling(
+        std::vector<Sampling::Message> messages, std::optional<Sampling::ModelPreferences> modelPreferences,
+        std::optional<std::string> systemPrompt, std::optional<Sampling::ContextInclusion> includeContext,
+        std::optional<double> temperature, std::int64_t maxTokens,
+        std::optional<std::vector<std::string>> stopSequences = std::nullopt,
+        std::optional<Metadata> meta = std::nullopt);
+
+    /// Asks the user, through the client, to fill in the form `requestedSchema`, and waits as
+    /// `requestSampling` does. In strict mode the client must have declared elicitation.
+    boost::asio::awaitable<CreateElicitation::Result> requestElicitation(
+        std::string message, Elicitation::RequestSchema requestedSchema,
+        std::optional<Elicitation::Mode> mode = std::nullopt, std::optional<Metadata> meta = std::nullopt);
+
+    /// Asks the user, through the client, to open `url`; `elicitationId` names the interaction
+    /// for a later "notifications/elicitation/complete". Waits and checks as above.
+    boost::asio::awaitable<CreateElicitation::Result> requestElicitation(std::string message, std::string url,
+                                                                         std::string elicitationId,
+                                                                         std::optional<Metadata> meta = std::nullopt);
+
     /// Asks the client for its roots and waits for the answer, however long it takes; `stop`
     /// fails the wait with "Server disconnected". In strict mode the client must have declared
     /// roots. Throws MCPError, the transport's error, or TypeMismatchError for an answer that is
@@ -226,6 +253,9 @@ private:
                                                     std::shared_ptr<const detail::MethodBox> box,
                                                     Request<AnyMethod> request, bool erased);
     boost::asio::awaitable<void> sendReply(Reply reply);
+
+    /// Both forms of `requestElicitation`, once their parameters are made.
+    boost::asio::awaitable<CreateElicitation::Result> elicit(CreateElicitation::Parameters parameters);
 
     std::optional<AnyPendingRequest> removePendingResponse(const ID& id);
     void validateClientCapability(bool declared, std::string_view name) const;

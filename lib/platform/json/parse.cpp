@@ -29,7 +29,7 @@ struct Handler {
     static constexpr std::size_t max_string_size = boost::json::string::max_size();
 
     boost::json::value_stack stack;
-    std::string numberParts;  // the beginning of a number the parser met in pieces
+    detail::NumberReader numbers;
 
     explicit Handler(unsigned char* temp, std::size_t size) : stack({}, temp, size) {}
 
@@ -62,34 +62,27 @@ struct Handler {
         return true;
     }
     bool on_number_part(string_view s, error_code&) {
-        numberParts.append(s.data(), s.size());
+        numbers.part(s);
         return true;
     }
     bool on_int64(std::int64_t i, string_view, error_code&) {
-        numberParts.clear();
+        numbers.clear();
         stack.push_int64(i);
         return true;
     }
     bool on_uint64(std::uint64_t u, string_view, error_code&) {
-        numberParts.clear();
+        numbers.clear();
         stack.push_uint64(u);
         return true;
     }
     bool on_double(double d, string_view s, error_code& error) {
-        double value;
-        if (numberParts.empty()) {
-            value = detail::exactDouble(d, s);
-        } else {
-            numberParts.append(s.data(), s.size());
-            value = detail::exactDouble(d, numberParts);
-            numberParts.clear();
-        }
+        auto value = numbers.finishDouble(d, s);
         // A number beyond the double range would sit in the DOM as an infinity no writer accepts.
-        if (!std::isfinite(value)) {
+        if (!value) {
             error = boost::json::error::exponent_overflow;
             return false;
         }
-        stack.push_double(value);
+        stack.push_double(*value);
         return true;
     }
     bool on_bool(bool b, error_code&) {
@@ -103,12 +96,6 @@ struct Handler {
     bool on_comment_part(string_view, error_code&) { return true; }
     bool on_comment(string_view, error_code&) { return true; }
 };
-
-[[noreturn]] void fail(const error_code& error) {
-    auto failure = DecodingError::dataCorrupted("The given data was not valid JSON.");
-    failure.underlying = error.message();
-    throw failure;
-}
 
 }  // namespace
 
@@ -134,6 +121,25 @@ double exactDouble(double d, std::string_view text) {
     return value;
 }
 
+std::optional<double> NumberReader::finishDouble(double d, std::string_view last) {
+    double value;
+    if (parts_.empty()) {
+        value = exactDouble(d, last);
+    } else {
+        parts_.append(last);
+        value = exactDouble(d, parts_);
+        parts_.clear();
+    }
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+void throwInvalidJSON(const boost::json::error_code& error) {
+    auto failure = DecodingError::dataCorrupted("The given data was not valid JSON.");
+    failure.underlying = error.message();
+    throw failure;
+}
+
 }  // namespace detail
 
 boost::json::value parse(std::string_view text) {
@@ -144,8 +150,8 @@ boost::json::value parse(std::string_view text) {
     error_code error;
     auto used = parser.write_some(false, text.data(), text.size(), error);
     if (!error && used < text.size()) error = boost::json::error::extra_data;
-    if (error) fail(error);
-    if (!parser.done()) fail(boost::json::error::incomplete);
+    if (error) detail::throwInvalidJSON(error);
+    if (!parser.done()) detail::throwInvalidJSON(boost::json::error::incomplete);
     return parser.handler().stack.release();
 }
 

@@ -1,0 +1,76 @@
+#include "mcp/base/value.hpp"
+
+#include "platform/json/decoding_error.hpp"
+#include "platform/json/parse.hpp"
+#include "platform/json/write.hpp"
+#include "random_value_documents.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace mcp {
+namespace {
+
+/// The outcome of reading `text` one way: the Value written back, or the failure's texts.
+template <class Read>
+std::string outcome(Read read) {
+    try {
+        return platform::json::write(read().toJSON());
+    } catch (const platform::json::DecodingError& e) {
+        return "failed: " + e.description + " / " + e.underlying;
+    }
+}
+
+std::string direct(std::string_view text) {
+    return outcome([&] { return Value::fromJSONText(text); });
+}
+
+std::string throughDOM(std::string_view text) {
+    return outcome([&] { return Value::fromJSON(platform::json::parse(text)); });
+}
+
+TEST(ValueTextReaderTest, ReadsRandomDocumentsAsTheDOMWouldGiveThem) {
+    auto documents = test::randomDocuments(2207);
+    for (int i = 0; i < 400; ++i) {
+        auto text = platform::json::write(documents.make(4));
+        SCOPED_TRACE(text);
+        auto read = Value::fromJSONText(text);
+        ASSERT_EQ(read, Value::fromJSON(platform::json::parse(text)));
+    }
+}
+
+TEST(ValueTextReaderTest, ReadsAndRefusesExactlyWhatTheParserDoes) {
+    const char* texts[] = {
+        R"({"a":1,"a":2,"b":[1.0,2.5,-0.0,18446744073709551615,9223372036854775807,-9223372036854775808]})",
+        R"(["data:text/plain;base64,aGk=","data:nonsense","\u00e9\n\"","x\/y"])",
+        R"({"big":1e308,"small":4.9e-324,"whole":3e2})",
+        R"(  {"nested":{"deep":[[[{}]]]}}  )",
+        "1e999",
+        "[1,]",
+        "{\"a\":1} 2",
+        "{\"a\":",
+        "\"\xff\"",
+        "",
+        "nul",
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(direct(text), throughDOM(text));
+    }
+    std::string deep(512, '[');
+    deep += std::string(512, ']');
+    EXPECT_EQ(direct(deep), throughDOM(deep));
+    EXPECT_EQ(direct("[" + deep + "]"), throughDOM("[" + deep + "]"));
+    EXPECT_TRUE(direct("[" + deep + "]").starts_with("failed: The given data was not valid JSON."));
+}
+
+TEST(ValueTextReaderTest, ReadsLongTextsAndKeysWhole) {
+    std::string longText(100000, 'x');
+    longText += "\\u00e9";
+    std::string text = "{\"" + longText + "\":\"" + longText + "\"}";
+    EXPECT_EQ(direct(text), throughDOM(text));
+}
+
+}  // namespace
+}  // namespace mcp
