@@ -100,6 +100,10 @@ std::shared_ptr<Server> makeServer(std::shared_ptr<ServerRecord> record) {
     return server;
 }
 
+std::vector<Sampling::Message> samplingMessages() {
+    return {Sampling::Message::fromJSON(json(R"({"role":"user","content":{"type":"text","text":"Summarise"}})"))};
+}
+
 std::map<std::string, std::string> whoIs(std::string name) {
     return {{"who", std::move(name)}};
 }
@@ -116,6 +120,19 @@ std::shared_ptr<Client> makeClient(std::vector<Value>* logged) {
     client->withRootsHandler([]() -> asio::awaitable<std::vector<Root>> {
         co_return std::vector<Root>{Root{"file:///home/me/Documents", "Documents"}};
     });
+    client->withSamplingHandler(
+        [](CreateSamplingMessage::Parameters parameters) -> asio::awaitable<CreateSamplingMessage::Result> {
+            auto result = CreateSamplingMessage::Result::fromJSON(
+                json(R"({"model":"local","role":"assistant","content":{"type":"text","text":""}})"));
+            result.model += "-" + std::to_string(parameters.maxTokens);
+            co_return result;
+        });
+    client->withElicitationHandler(
+        [](CreateElicitation::Parameters parameters) -> asio::awaitable<CreateElicitation::Result> {
+            bool byURL = std::holds_alternative<CreateElicitation::Parameters::URLParameters>(parameters.value);
+            co_return CreateElicitation::Result{byURL ? CreateElicitation::Result::Action::decline
+                                                      : CreateElicitation::Result::Action::accept};
+        });
     client->onNotification<LogMessageNotification>([logged](Message<LogMessageNotification> message) -> asio::awaitable<void> {
         logged->push_back(message.params.data);
         co_return;
@@ -171,6 +188,15 @@ asio::awaitable<void> talk(std::shared_ptr<Client> client, std::shared_ptr<Serve
     auto roots = co_await server->listRoots();
     EXPECT_EQ(roots.size(), 1u);
     EXPECT_EQ(roots.at(0), Root("file:///home/me/Documents", "Documents"));
+    auto messages = samplingMessages();
+    auto sampled = co_await server->requestSampling(std::move(messages), std::nullopt, std::nullopt, std::nullopt,
+                                                    std::nullopt, 50);
+    EXPECT_EQ(sampled.model, "local-50");
+    auto schema = Elicitation::RequestSchema::fromJSON(json(R"({"type":"object","properties":{}})"));
+    auto answered = co_await server->requestElicitation("Company name?", std::move(schema));
+    EXPECT_EQ(answered.action, CreateElicitation::Result::Action::accept);
+    answered = co_await server->requestElicitation("Sign in", "https://example.test/login", "e-1");
+    EXPECT_EQ(answered.action, CreateElicitation::Result::Action::decline);
     co_await server->log(LogLevel::error, "signer", Value("out of ink"));
     co_await client->notifyRootsChanged();
     co_await client->ping();  // both notifications have been read once this is answered
