@@ -46,9 +46,10 @@ asio::awaitable<void> callTools(std::shared_ptr<Client> client, int count, bool*
 }
 
 // One tools/call from the client's call to its typed result, through both engines and both
-// transports; the pair shares one core.
+// transports; the pair shares one core. With several callers, that many calls are in flight at once.
 void BM_ClientServerToolCallRoundTrip(benchmark::State& state) {
     constexpr int kBatch = 1000;
+    const int callers = static_cast<int>(state.range(0));
     asio::io_context io;
     auto server = makeServer();
     auto client = Client::create("bench-client", "1.0");
@@ -63,12 +64,17 @@ void BM_ClientServerToolCallRoundTrip(benchmark::State& state) {
 
     bool failed = false;
     for (auto _ : state) {
-        auto task = platform::spawn(io.get_executor(), callTools(client, kBatch, &failed));
-        while (!task.isFinished()) io.run_one();
-        task.get();
+        std::vector<platform::Task<void>> tasks;
+        for (int i = 0; i < callers; ++i) {
+            tasks.push_back(platform::spawn(io.get_executor(), callTools(client, kBatch / callers, &failed)));
+        }
+        for (const auto& task : tasks) {
+            while (!task.isFinished()) io.run_one();
+            task.get();
+        }
     }
     if (failed) state.SkipWithError("a call gave an unexpected result");
-    state.SetItemsProcessed(state.iterations() * kBatch);
+    state.SetItemsProcessed(state.iterations() * (kBatch / callers) * callers);
 
     auto stop = platform::spawn(io.get_executor(), [](std::shared_ptr<Server> s, std::shared_ptr<Client> c) -> asio::awaitable<void> {
         co_await c->disconnect();
@@ -76,6 +82,6 @@ void BM_ClientServerToolCallRoundTrip(benchmark::State& state) {
     }(server, client));
     while (!stop.isFinished()) io.run_one();
 }
-BENCHMARK(BM_ClientServerToolCallRoundTrip);
+BENCHMARK(BM_ClientServerToolCallRoundTrip)->Arg(1)->Arg(16)->ArgName("callers");
 
 }  // namespace
