@@ -1,6 +1,7 @@
 #include "eventsource/event_source.hpp"
 
 #include "platform/async/cancellation.hpp"
+#include "platform/async/task_context.hpp"
 #include "platform/json/codec.hpp"
 
 #include <boost/asio/post.hpp>
@@ -55,14 +56,16 @@ std::shared_ptr<EventSource> EventSource::create(asio::any_io_executor executor,
     auto source = std::make_shared<EventSource>(Token{}, executor, std::move(request), std::move(configuration));
     // Started from the executor, so the caller can assign handlers first; a source dropped before
     // then never connects.
-    asio::post(executor, [weak = std::weak_ptr<EventSource>(source)] {
+    asio::post(source->executor_, [weak = std::weak_ptr<EventSource>(source)] {
         if (auto self = weak.lock()) self->start();
     });
     return source;
 }
 
 EventSource::EventSource(Token, asio::any_io_executor executor, Request request, Configuration configuration)
-    : executor_(std::move(executor)), request_(std::move(request)), configuration_(std::move(configuration)) {}
+    : executor_(platform::detail::unwrapExecutor(executor)),
+      request_(std::move(request)),
+      configuration_(std::move(configuration)) {}
 
 void EventSource::start() {
     connectionTask_ = platform::spawnDetached(executor_, connect(shared_from_this()));

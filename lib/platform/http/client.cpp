@@ -1,6 +1,7 @@
 #include "platform/http/client.hpp"
 
 #include "platform/async/cancellation.hpp"
+#include "platform/async/task_context.hpp"
 #include "platform/http/detail/connection.hpp"
 
 #include <boost/asio/ssl/context.hpp>
@@ -69,7 +70,8 @@ std::shared_ptr<asio::ssl::context> systemTLSContext() {
 }
 
 Client::Client(asio::any_io_executor executor, ClientOptions options)
-    : executor_(std::move(executor)), options_(std::move(options)) {
+    // Sockets belong to the runtime, not to the task that happens to make the client.
+    : executor_(platform::detail::unwrapExecutor(executor)), options_(std::move(options)) {
     if (!options_.tls) options_.tls = systemTLSContext();
 }
 
