@@ -30,6 +30,18 @@ void validate(const Response& response) {
     if (!lowercased(*contentType).starts_with("text/event-stream")) throw EventSourceError::invalidContentType(contentType);
 }
 
+// Awaits the handler, if any; what it throws is dropped, but for the task's cancellation.
+template <class Handler, class... Arguments>
+asio::awaitable<void> callHandler(Handler handler, Arguments... arguments) {
+    if (!handler) co_return;
+    try {
+        co_await handler(std::move(arguments)...);
+    } catch (const platform::CancellationError&) {
+        throw;
+    } catch (...) {
+    }
+}
+
 bool isEventSourceError(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
@@ -114,7 +126,7 @@ asio::awaitable<void> EventSource::connect(std::shared_ptr<EventSource> self) {
             auto response = co_await client.send(std::move(attempt));
             validate(response);
             self->readyState_ = ReadyState::open;
-            if (auto handler = self->onOpen_) co_await handler();
+            co_await callHandler(self->onOpen_);
             co_await self->readStream(response, parser);
             co_await self->finishStream(parser);
             if (self->stopping()) break;
@@ -162,27 +174,9 @@ asio::awaitable<void> EventSource::finishStream(Parser& parser) {
     parser.getNextEvent();
 }
 
-asio::awaitable<void> EventSource::deliver(Event event) {
-    auto handler = onMessage_;
-    if (!handler) co_return;
-    try {
-        co_await handler(std::move(event));
-    } catch (const platform::CancellationError&) {
-        throw;
-    } catch (...) {
-    }
-}
+asio::awaitable<void> EventSource::deliver(Event event) { co_await callHandler(onMessage_, std::move(event)); }
 
-asio::awaitable<void> EventSource::report(std::exception_ptr error) {
-    auto handler = onError_;
-    if (!handler) co_return;
-    try {
-        co_await handler(std::move(error));
-    } catch (const platform::CancellationError&) {
-        throw;
-    } catch (...) {
-    }
-}
+asio::awaitable<void> EventSource::report(std::exception_ptr error) { co_await callHandler(onError_, std::move(error)); }
 
 asio::awaitable<bool> EventSource::waitBeforeReconnecting(const Parser& parser) {
     // "retry" may ask for any 64-bit count of milliseconds; no wait is longer than the maximum.

@@ -36,9 +36,9 @@ Event data(std::string text, std::optional<std::string> id = std::nullopt) {
 
 asio::awaitable<void> stall() { co_await platform::sleepFor(1h); }
 
-// Waits, a turn at a time and for at most five seconds, until `condition` holds.
+// Waits, a millisecond at a time and for at most ten seconds, until `condition` holds.
 asio::awaitable<bool> eventually(std::function<bool()> condition) {
-    const auto limit = std::chrono::steady_clock::now() + 5s;
+    const auto limit = std::chrono::steady_clock::now() + 10s;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > limit) co_return false;
         co_await platform::sleepFor(1ms);
