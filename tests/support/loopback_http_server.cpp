@@ -13,6 +13,7 @@
 
 #include <openssl/evp.h>
 #include <openssl/pem.h>
+#include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
@@ -107,6 +108,8 @@ public:
         if (secure_) {
             auto [error] = co_await secure_->async_handshake(asio::ssl::stream_base::server, asTuple);
             if (error) co_return false;
+            if (const char* name = SSL_get_servername(secure_->native_handle(), TLSEXT_NAMETYPE_host_name))
+                request_.serverName = name;
         }
         bhttp::request<bhttp::string_body> message;
         boost::beast::error_code error;

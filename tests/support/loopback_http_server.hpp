@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,8 @@ struct RecordedRequest {
     std::string target;
     platform::http::Headers headers;
     std::string body;
+    /// The name the client asked for in its TLS handshake (SNI), if any.
+    std::optional<std::string> serverName;
 };
 
 /// A scriptable HTTP/1.1 server on 127.0.0.1 for client tests, plain or TLS. Each connection

@@ -127,6 +127,7 @@ TEST(HttpClientTest, ConnectsOverTLSOnlyWhenTheNameMatchesATrustedCertificate) {
             Client trusting(executor, options);
             auto reply = co_await trusting.fetch(get(server.url("localhost", "/")));
             EXPECT_EQ(reply.body, "secret");
+            EXPECT_EQ(server.requests().at(0).serverName, "localhost");
 
             // The certificate names localhost, not the address.
             auto mismatch = co_await failureOf(trusting.fetch(get(server.url("127.0.0.1", "/"))));
