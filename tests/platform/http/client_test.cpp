@@ -327,6 +327,24 @@ TEST(HttpClientTest, FetchesBlockingFromOutsideAnyRuntime) {
         EXPECT_EQ(error.kind, HttpError::Kind::timedOut);
     }
 
+    // A blocking caller can stream a body too.
+    std::string streamed;
+    platform::http::runBlocking(
+        [&](asio::any_io_executor executor) -> asio::awaitable<void> {
+            Client client(executor);
+            auto response = co_await client.send(get(server.url("/")));
+            while (auto chunk = co_await response.body.next()) streamed += *chunk;
+        },
+        10s);
+    EXPECT_EQ(streamed, "made");
+    EXPECT_THROW(platform::http::runBlocking(
+                     [&](asio::any_io_executor executor) -> asio::awaitable<void> {
+                         Client client(executor);
+                         co_await client.send(get(server.url("/stall")));
+                     },
+                     50ms),
+                 HttpError);
+
     serverIO.stop();
     serverThread.join();
 }
