@@ -90,7 +90,10 @@ asio::awaitable<void> MCPHost::closeListener() {
 }
 
 asio::awaitable<void> MCPHost::start() {
+    // A later start overtaking this one at a suspension wins; this one then stops.
+    const auto generation = ++startGeneration_;
     co_await closeListener();
+    if (generation != startGeneration_) co_return;
     auto port = AppSettings::port();
     auto token = AppSettings::token();
     token_ = token;
@@ -120,6 +123,7 @@ asio::awaitable<void> MCPHost::start() {
         co_await report(HostStatus::ListenerState::failed, port, error.message());
         co_return;
     }
+    if (generation != startGeneration_) co_return;
     acceptor_ = acceptor;
     co_await report(HostStatus::ListenerState::ready, port, {});
     if (acceptor_ == acceptor) platform::spawnDetached(runtime_, acceptLoop(shared_from_this(), acceptor, port));

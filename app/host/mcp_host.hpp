@@ -98,6 +98,7 @@ private:
     long long port_ = 0;
     std::string token_;
     std::size_t active_ = 0;
+    unsigned long startGeneration_ = 0;
     boost::asio::steady_timer slotFreed_;
 };
 
