@@ -16,6 +16,8 @@ packages=(
   # tools the tests and benchmarks drive: PDF inspection, a virtual display
   qpdf xvfb xauth
   fonts-urw-base35 fonts-dejavu-core
+  # fuzzing (libFuzzer) and the host's load benchmark
+  clang-16 libclang-rt-16-dev wrk
 )
 
 # The pinned npm tools the tests drive (Node and the conformance suite), into the build tree.
