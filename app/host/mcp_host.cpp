@@ -76,7 +76,10 @@ std::optional<std::uint16_t> MCPHost::port() const {
 
 asio::awaitable<void> MCPHost::report(HostStatus::ListenerState state, long long port, std::string description) {
     auto& status = status_;
-    co_await mainThread_.call([&status, state, port, description] { status.update(state, port, description); });
+    // Named, not a temporary: g++ 12 copies a lambda temporary in a co_await bit by bit, and a
+    // short string it captured then points into the dead temporary.
+    auto apply = [&status, state, port, description] { status.update(state, port, description); };
+    co_await mainThread_.call(std::move(apply));
 }
 
 asio::awaitable<void> MCPHost::closeListener() {
@@ -97,7 +100,8 @@ asio::awaitable<void> MCPHost::start() {
     if (port < 1 || port > 65535) {
         auto& status = status_;
         auto problem = "The port " + std::to_string(port) + " is no valid TCP port.";
-        co_await mainThread_.call([&status, problem] { status.setProblem(problem); });
+        auto apply = [&status, problem] { status.setProblem(problem); };  // named: see report()
+        co_await mainThread_.call(std::move(apply));
         co_return;
     }
     auto acceptor = std::make_shared<Acceptor>(runtime_);
@@ -106,7 +110,8 @@ asio::awaitable<void> MCPHost::start() {
     if (error) {
         auto& status = status_;
         auto problem = error.message();
-        co_await mainThread_.call([&status, problem] { status.setProblem(problem); });
+        auto apply = [&status, problem] { status.setProblem(problem); };  // named: see report()
+        co_await mainThread_.call(std::move(apply));
         co_return;
     }
     acceptor->set_option(asio::socket_base::reuse_address(true), error);
