@@ -111,14 +111,12 @@ std::optional<std::string> HostExchange::percentDecoded(std::string_view text) {
 
 asio::awaitable<void> HostExchange::noteClient(std::string name) const {
     auto& status = status_;
-    // Named, not a temporary: g++ 12 copies a lambda temporary in a co_await bit by bit, and a
-    // short name it captured then points into the dead temporary.
-    auto apply = [&status, name] {
+    auto note = mainThread_.call([&status, name] {
         status.setLastClient(name);
         // Written once: the relay names its client on every request.
         if (!AppSettings::hasConnectedClient()) AppSettings::setHasConnectedClient(true);
-    };
-    co_await mainThread_.call(std::move(apply));
+    });
+    co_await std::move(note);
 }
 
 asio::awaitable<void> HostExchange::noteInitializedClient(std::string name) const {

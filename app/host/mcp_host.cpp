@@ -76,10 +76,8 @@ std::optional<std::uint16_t> MCPHost::port() const {
 
 asio::awaitable<void> MCPHost::report(HostStatus::ListenerState state, long long port, std::string description) {
     auto& status = status_;
-    // Named, not a temporary: g++ 12 copies a lambda temporary in a co_await bit by bit, and a
-    // short string it captured then points into the dead temporary.
-    auto apply = [&status, state, port, description] { status.update(state, port, description); };
-    co_await mainThread_.call(std::move(apply));
+    auto update = mainThread_.call([&status, state, port, description] { status.update(state, port, description); });
+    co_await std::move(update);
 }
 
 asio::awaitable<void> MCPHost::closeListener() {
@@ -100,8 +98,8 @@ asio::awaitable<void> MCPHost::start() {
     if (port < 1 || port > 65535) {
         auto& status = status_;
         auto problem = "The port " + std::to_string(port) + " is no valid TCP port.";
-        auto apply = [&status, problem] { status.setProblem(problem); };  // named: see report()
-        co_await mainThread_.call(std::move(apply));
+        auto update = mainThread_.call([&status, problem] { status.setProblem(problem); });
+        co_await std::move(update);
         co_return;
     }
     auto acceptor = std::make_shared<Acceptor>(runtime_);
@@ -110,8 +108,8 @@ asio::awaitable<void> MCPHost::start() {
     if (error) {
         auto& status = status_;
         auto problem = error.message();
-        auto apply = [&status, problem] { status.setProblem(problem); };  // named: see report()
-        co_await mainThread_.call(std::move(apply));
+        auto update = mainThread_.call([&status, problem] { status.setProblem(problem); });
+        co_await std::move(update);
         co_return;
     }
     acceptor->set_option(asio::socket_base::reuse_address(true), error);
