@@ -1,10 +1,11 @@
 # make test: install what is missing, build, run every test.
 # make bench: build optimised and run the benchmarks.
+# make run: install what is missing, build optimised and start the application.
 # make asan: the tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 JOBS ?= $(shell nproc)
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: deps test bench asan clean
+.PHONY: deps test bench asan clean run
 
 deps:
 	@./scripts/install-deps.sh
@@ -26,3 +27,9 @@ bench: deps
 
 clean:
 	rm -rf build
+
+# The tests' offscreen platform would hide the application: it gets the desktop's own.
+run: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target inkwarden
+	$(if $(filter file,$(origin QT_QPA_PLATFORM)),env -u QT_QPA_PLATFORM) ./build/release/inkwarden
