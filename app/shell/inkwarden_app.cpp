@@ -11,6 +11,7 @@
 #include <boost/asio/detached.hpp>
 
 #include "platform/app_folders.hpp"
+#include "platform/knock_listener.hpp"
 #include "platform/single_instance.hpp"
 #include "platform/termination_signals.hpp"
 #include "platform/tray_panel.hpp"
@@ -44,7 +45,20 @@ InkwardenApp::InkwardenApp(QObject* parent)
     connect(signals_, &TerminationSignals::received, this, [] { QCoreApplication::quit(); });
     tray_ = std::make_unique<TrayPanel>(makePanel(), QSystemTrayIcon::isSystemTrayAvailable());
     runStartup(startupSteps());
+    listenForKnocks();
     if (!tray_->usesTray()) tray_->showPanel();
+}
+
+std::filesystem::path knockSocket() { return AppFolders::runtime() / "inkwarden.socket"; }
+
+void InkwardenApp::listenForKnocks() {
+    try {
+        auto* knocks = new KnockListener(knockSocket(), this);
+        // Without a tray, a closed panel window has no other way back.
+        connect(knocks, &KnockListener::knocked, this, [this] { tray_->showPanel(); });
+    } catch (const std::exception& error) {
+        qWarning("Inkwarden: a second start cannot show the panel: %s", error.what());
+    }
 }
 
 InkwardenApp::~InkwardenApp() {
@@ -102,7 +116,11 @@ int runApplication(int argc, char** argv) {
         std::fprintf(stderr, "Inkwarden: %s\n", error.what());
         return 1;
     }
-    if (!instance) return 0;  // already running: that instance serves the user
+    if (!instance) {
+        // Already running: that instance serves the user and shows its panel.
+        SingleInstance::knock(knockSocket());
+        return 0;
+    }
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Inkwarden"));

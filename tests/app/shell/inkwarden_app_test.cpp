@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/app_folders.hpp"
+#include "platform/single_instance.hpp"
 #include "platform/tray_panel.hpp"
 #include "shell/app_settings.hpp"
 #include "shell/process_entry.hpp"
@@ -148,6 +149,14 @@ TEST_F(InkwardenAppTest, StartsCleanListensAndAResetTokenLocksOutTheOldOne) {
     EXPECT_EQ(status->text(), "Connected: Claude Code");
     app.hostStatus().setRunning(false);
     EXPECT_EQ(status->text(), "Not running");
+}
+
+TEST_F(InkwardenAppTest, AKnockFromASecondStartShowsTheClosedPanel) {
+    inkwarden::InkwardenApp app;
+    app.panel().close();
+    EXPECT_FALSE(app.panel().isVisible());
+    inkwarden::SingleInstance::knock(inkwarden::knockSocket());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app.panel().isVisible(); }, 20000));
 }
 
 TEST_F(InkwardenAppTest, QuittingRemovesTheSignatureFilesOfTheRun) {
