@@ -43,8 +43,9 @@ InkwardenApp::InkwardenApp(QObject* parent)
       runtimeThread_([this] { runtime_.run(); }),
       signals_(new TerminationSignals(this)) {
     connect(signals_, &TerminationSignals::received, this, [] { QCoreApplication::quit(); });
-    tray_ = std::make_unique<TrayPanel>(makePanel(), QSystemTrayIcon::isSystemTrayAvailable());
+    // Start-up first: the host begins listening while the panel is being built.
     runStartup(startupSteps());
+    tray_ = std::make_unique<TrayPanel>(makePanel(), QSystemTrayIcon::isSystemTrayAvailable());
     listenForKnocks();
     if (!tray_->usesTray()) tray_->showPanel();
 }
