@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include <QApplication>
-#include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <boost/asio/co_spawn.hpp>
@@ -16,6 +15,7 @@
 #include "platform/termination_signals.hpp"
 #include "platform/tray_panel.hpp"
 #include "shell/app_settings.hpp"
+#include "shell/settings_store.hpp"
 #include "ui/connection_section.hpp"
 #include "ui/menu_view.hpp"
 #include "ui/status_header.hpp"
@@ -98,13 +98,9 @@ MenuView* InkwardenApp::makePanel() {
     auto* connection = new ConnectionSection([this] { restartHost(); });
     panel->setSection(MenuView::Section::connection, connection);
     connect(panel, &MenuView::aboutToShow, connection, &ConnectionSection::refresh);
-    // The host marks the first client from its own thread; the panel redraws on the Qt thread.
-    QPointer<ConnectionSection> weak = connection;
-    AppSettings::observe([weak](std::string_view key) {
-        if (key != "hasConnectedClient") return;
-        QMetaObject::invokeMethod(qApp, [weak] {
-            if (weak) weak->refresh();
-        }, Qt::QueuedConnection);
+    // The host marks the first client; the section then closes by itself unless the user chose.
+    connect(&SettingsStore::shared(), &SettingsStore::changed, connection, [connection](const QString& key) {
+        if (key == QLatin1String("hasConnectedClient")) connection->refresh();
     });
     return panel;
 }

@@ -134,6 +134,12 @@ TEST_F(InkwardenAppTest, StartsCleanListensAndAResetTokenLocksOutTheOldOne) {
     EXPECT_EQ(pingFromAside(port, newToken), 200);
     EXPECT_TRUE(app.hostStatus().running());
 
+    // The host marking its first client closes the section without the panel being reopened.
+    auto* prompt = panel.findChild<inkwarden::MenuRow*>("copyPromptRow");
+    EXPECT_TRUE(prompt->isVisible());
+    AppSettings::setHasConnectedClient(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !prompt->isVisible(); }, 20000));
+
     // The header follows the host as a client names itself.
     app.hostStatus().setLastClient("Claude Code");
     EXPECT_EQ(status->text(), "Connected: Claude Code");
