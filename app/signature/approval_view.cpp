@@ -1,0 +1,231 @@
+#include "signature/approval_view.hpp"
+
+#include "ui/stamp_preview.hpp"
+#include "ui/symbol.hpp"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace inkwarden {
+namespace {
+
+constexpr int kColumnWidth = 380;
+constexpr int kSideMargin = 22;
+constexpr int kTopMargin = 6;
+constexpr int kBottomMargin = 20;
+constexpr int kSpacing = 10;
+constexpr int kSymbolSize = 30;
+constexpr int kSymbolFrameHeight = 40;
+constexpr int kTitleSize = 15;
+constexpr int kDetailSize = 13;
+constexpr int kDocumentSize = 12;
+constexpr int kPreviewWidth = 300;
+constexpr int kPreviewHeight = 170;
+constexpr int kPreviewTopPadding = 4;
+constexpr int kBoxLabelSize = 11;
+constexpr int kBoxTextSize = 12;
+constexpr int kBoxSpacing = 3;
+constexpr int kBoxTopPadding = 4;
+constexpr int kBoxPadding = 10;
+constexpr int kBoxCornerRadius = 8;
+constexpr int kButtonSpacing = 10;
+constexpr int kButtonTopPadding = 6;
+constexpr int kButtonHeight = 30;  // a large control
+constexpr qreal kSecondaryAlpha = 0.55;
+constexpr qreal kQuaternaryFillAlpha = 0.07;
+
+QFont systemFont(int pixelSize, QFont::Weight weight = QFont::Normal) {
+    QFont font;
+    font.setPixelSize(pixelSize);
+    font.setWeight(weight);
+    return font;
+}
+
+QColor withAlpha(QColor color, qreal alpha) {
+    color.setAlphaF(alpha);
+    return color;
+}
+
+QLabel* wrappingLabel(const QString& text, const QFont& font, Qt::Alignment alignment) {
+    auto* label = new QLabel(text);
+    label->setFont(font);
+    label->setWordWrap(true);
+    label->setAlignment(alignment);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+void setTextColor(QWidget* widget, const QColor& color) {
+    auto palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
+    widget->setPalette(palette);
+}
+
+/// One line of text cut in the middle when it does not fit.
+class MiddleElidedLabel final : public QLabel {
+public:
+    explicit MiddleElidedLabel(QString text) : full_(std::move(text)) {
+        setTextFormat(Qt::PlainText);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        setToolTip(full_);
+    }
+
+    QSize sizeHint() const override {
+        return {fontMetrics().horizontalAdvance(full_), fontMetrics().height()};
+    }
+    QSize minimumSizeHint() const override { return {0, fontMetrics().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.setFont(font());
+        painter.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft,
+                         fontMetrics().elidedText(full_, Qt::ElideMiddle, width()));
+    }
+
+private:
+    QString full_;
+};
+
+/// A rounded, lightly filled box holding a text in the typeface of a printed company text.
+class TextCard final : public QLabel {
+public:
+    TextCard(const QString& text, const QColor& fill) : QLabel(text), fill_(fill) {
+        QFont font(QStringLiteral("Helvetica"));
+        font.setPixelSize(kBoxTextSize);
+        setFont(font);
+        setTextFormat(Qt::PlainText);
+        setWordWrap(true);
+        setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        setMargin(kBoxPadding);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        {
+            QPainter painter(this);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(fill_);
+            painter.drawRoundedRect(QRectF(rect()), kBoxCornerRadius, kBoxCornerRadius);
+        }
+        QLabel::paintEvent(event);
+    }
+
+private:
+    QColor fill_;
+};
+
+}  // namespace
+
+ApprovalView::ApprovalView(const ApprovalQuestion& question, std::function<void(bool)> onAnswer, QWidget* parent)
+    : QWidget(parent), onAnswer_(std::move(onAnswer)) {
+    setObjectName(QStringLiteral("approvalView"));
+    setFixedWidth(kColumnWidth);
+    const QColor primary = palette().color(QPalette::WindowText);
+    const QColor secondary = withAlpha(primary, kSecondaryAlpha);
+    const QColor fill = withAlpha(primary, kQuaternaryFillAlpha);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(kSideMargin, kTopMargin, kSideMargin, kBottomMargin);
+    column->setSpacing(kSpacing);
+
+    auto* symbol = new QLabel;
+    symbol->setObjectName(QStringLiteral("approvalSymbol"));
+    symbol->setAlignment(Qt::AlignCenter);
+    symbol->setFixedHeight(kSymbolFrameHeight);
+    symbol->setPixmap(tintedSymbol(QStringLiteral(":/approval/seal.svg"), kSymbolSize,
+                                   palette().color(QPalette::Highlight), devicePixelRatioF()));
+    column->addWidget(symbol);
+
+    auto* title = wrappingLabel(question.title, systemFont(kTitleSize, QFont::Bold), Qt::AlignHCenter);
+    title->setObjectName(QStringLiteral("approvalTitle"));
+    column->addWidget(title);
+
+    auto* detail = wrappingLabel(question.detail, systemFont(kDetailSize), Qt::AlignHCenter);
+    detail->setObjectName(QStringLiteral("approvalDetail"));
+    column->addWidget(detail);
+
+    if (question.document && !question.document->isEmpty()) {
+        auto* line = new QWidget;
+        line->setObjectName(QStringLiteral("documentLine"));
+        auto* row = new QHBoxLayout(line);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(4);
+        auto* icon = new QLabel;
+        icon->setPixmap(tintedSymbol(QStringLiteral(":/approval/doc.svg"), kDocumentSize, secondary, devicePixelRatioF()));
+        auto* name = new MiddleElidedLabel(*question.document);
+        name->setObjectName(QStringLiteral("documentName"));
+        name->setFont(systemFont(kDocumentSize));
+        setTextColor(name, secondary);
+        row->addStretch();
+        row->addWidget(icon);
+        row->addWidget(name, 0);
+        row->addStretch();
+        // The name may take the whole column but no more; the label cuts it in the middle.
+        name->setMaximumWidth(kColumnWidth - 2 * kSideMargin - kDocumentSize - row->spacing());
+        name->setMinimumWidth(std::min(name->sizeHint().width(), name->maximumWidth()));
+        column->addWidget(line);
+    }
+
+    if (question.image) {
+        column->addSpacing(kPreviewTopPadding);
+        auto* preview = new StampPreview(*question.image);
+        preview->setObjectName(QStringLiteral("stampPreview"));
+        preview->setFixedSize(kPreviewWidth, kPreviewHeight);
+        column->addWidget(preview, 0, Qt::AlignHCenter);
+    }
+
+    auto addTextBox = [&](const char* name, const QString& label, const QString& text, bool dimmed) {
+        auto* box = new QWidget;
+        box->setObjectName(QString::fromLatin1(name));
+        auto* boxColumn = new QVBoxLayout(box);
+        boxColumn->setContentsMargins(0, kBoxTopPadding, 0, 0);
+        boxColumn->setSpacing(kBoxSpacing);
+        if (!label.isEmpty()) {
+            auto* caption = new QLabel(label);
+            caption->setObjectName(QStringLiteral("boxLabel"));
+            caption->setFont(systemFont(kBoxLabelSize, QFont::Medium));
+            setTextColor(caption, secondary);
+            boxColumn->addWidget(caption);
+        }
+        auto* card = new TextCard(text, fill);
+        card->setObjectName(QStringLiteral("boxText"));
+        setTextColor(card, dimmed ? secondary : primary);
+        boxColumn->addWidget(card);
+        column->addWidget(box);
+    };
+    const bool showsPrevious = question.previousText && !question.previousText->isEmpty();
+    if (showsPrevious) addTextBox("previousTextBox", tr("Now"), *question.previousText, true);
+    if (question.text) addTextBox("textBox", showsPrevious ? tr("New") : QString(), *question.text, false);
+
+    column->addSpacing(kButtonTopPadding);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(kButtonSpacing);
+    auto* cancel = new QPushButton(tr("Cancel"));
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    cancel->setShortcut(QKeySequence(Qt::Key_Escape));
+    cancel->setAutoDefault(false);
+    auto* confirm = new QPushButton(question.confirm);
+    confirm->setObjectName(QStringLiteral("confirmButton"));
+    confirm->setDefault(true);
+    for (auto* button : {cancel, confirm}) {
+        button->setMinimumHeight(kButtonHeight);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        buttons->addWidget(button, 1);
+    }
+    column->addLayout(buttons);
+
+    connect(cancel, &QPushButton::clicked, this, [this] { if (onAnswer_) onAnswer_(false); });
+    connect(confirm, &QPushButton::clicked, this, [this] { if (onAnswer_) onAnswer_(true); });
+    setFocusProxy(confirm);
+    confirm->setFocus();
+}
+
+}  // namespace inkwarden
