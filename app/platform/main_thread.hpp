@@ -11,6 +11,7 @@
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/awaitable.hpp>
 #include <boost/asio/execution/outstanding_work.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/asio/prefer.hpp>
 #include <boost/asio/this_coro.hpp>
 
@@ -70,8 +71,11 @@ public:
     void finish(Outcome outcome) {
         auto resume = std::exchange(resume_, nullptr);
         if (!resume) return;
-        resume(std::move(outcome));
-        work_ = {};
+        // The caller's context may end as soon as the caller is resumed, so the guard is dropped
+        // on that context's thread, after the resumption is queued there.
+        auto target = boost::asio::prefer(work_, boost::asio::execution::outstanding_work.untracked);
+        boost::asio::post(target, [resume = std::move(resume), outcome = std::move(outcome),
+                                   work = std::move(work_)]() mutable { resume(std::move(outcome)); });
     }
 
 private:
