@@ -1,7 +1,7 @@
 #include "signature/approval_request.hpp"
 
 #include "signature/tool_error.hpp"
-#include "support/manual_scheduler.hpp"
+#include "support/test_main_thread.hpp"
 #include "support/qt_app.hpp"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "signature/request_gate.hpp"
 
 #include "signature/tool_error.hpp"
-#include "support/manual_scheduler.hpp"
+#include "support/test_main_thread.hpp"
 
 #include <gtest/gtest.h>
 
