@@ -140,8 +140,8 @@ ApprovalView::ApprovalView(const ApprovalQuestion& question, std::function<void(
     symbol->setObjectName(QStringLiteral("approvalSymbol"));
     symbol->setAlignment(Qt::AlignCenter);
     symbol->setFixedHeight(kSymbolFrameHeight);
-    symbol->setPixmap(tintedSymbol(QStringLiteral(":/approval/seal.svg"), kSymbolSize,
-                                   palette().color(QPalette::Highlight), devicePixelRatioF()));
+    symbol->setPixmap(symbolPixmap(QStringLiteral("seal"), palette().color(QPalette::Highlight), kSymbolSize,
+                                   devicePixelRatioF()));
     column->addWidget(symbol);
 
     auto* title = wrappingLabel(question.title, systemFont(kTitleSize, QFont::Bold), Qt::AlignHCenter);
@@ -159,7 +159,7 @@ ApprovalView::ApprovalView(const ApprovalQuestion& question, std::function<void(
         row->setContentsMargins(0, 0, 0, 0);
         row->setSpacing(4);
         auto* icon = new QLabel;
-        icon->setPixmap(tintedSymbol(QStringLiteral(":/approval/doc.svg"), kDocumentSize, secondary, devicePixelRatioF()));
+        icon->setPixmap(symbolPixmap(QStringLiteral("doc"), secondary, kDocumentSize, devicePixelRatioF()));
         auto* name = new MiddleElidedLabel(*question.document);
         name->setObjectName(QStringLiteral("documentName"));
         name->setFont(systemFont(kDocumentSize));

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace inkwarden {
+
+/// True when one of the arguments after the program name is exactly "--stdio": the process
+/// then relays for an AI client instead of running the application.
+bool wantsStdioRelay(int argc, const char* const* argv) noexcept;
+
+/// Runs the stdio relay for the AI client that started this process; gives the exit status.
+int runStdioRelay();
+
+}  // namespace inkwarden
