@@ -1,5 +1,6 @@
 #include "signature/approval_view.hpp"
 
+#include "ui/panel_style.hpp"
 #include "ui/stamp_preview.hpp"
 #include "ui/symbol.hpp"
 
@@ -35,20 +36,8 @@ constexpr int kBoxCornerRadius = 8;
 constexpr int kButtonSpacing = 10;
 constexpr int kButtonTopPadding = 6;
 constexpr int kButtonHeight = 30;  // a large control
-constexpr qreal kSecondaryAlpha = 0.55;
-constexpr qreal kQuaternaryFillAlpha = 0.07;
 
-QFont systemFont(int pixelSize, QFont::Weight weight = QFont::Normal) {
-    QFont font;
-    font.setPixelSize(pixelSize);
-    font.setWeight(weight);
-    return font;
-}
-
-QColor withAlpha(QColor color, qreal alpha) {
-    color.setAlphaF(alpha);
-    return color;
-}
+using panel::setTextColor;
 
 QLabel* wrappingLabel(const QString& text, const QFont& font, Qt::Alignment alignment) {
     auto* label = new QLabel(text);
@@ -57,13 +46,6 @@ QLabel* wrappingLabel(const QString& text, const QFont& font, Qt::Alignment alig
     label->setAlignment(alignment);
     label->setTextFormat(Qt::PlainText);
     return label;
-}
-
-void setTextColor(QWidget* widget, const QColor& color) {
-    auto palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::Text, color);
-    widget->setPalette(palette);
 }
 
 /// One line of text cut in the middle when it does not fit.
@@ -128,9 +110,9 @@ ApprovalView::ApprovalView(const ApprovalQuestion& question, std::function<void(
     : QWidget(parent), onAnswer_(std::move(onAnswer)) {
     setObjectName(QStringLiteral("approvalView"));
     setFixedWidth(kColumnWidth);
-    const QColor primary = palette().color(QPalette::WindowText);
-    const QColor secondary = withAlpha(primary, kSecondaryAlpha);
-    const QColor fill = withAlpha(primary, kQuaternaryFillAlpha);
+    const QColor primary = panel::primary(palette());
+    const QColor secondary = panel::secondary(palette());
+    const QColor fill = panel::quaternary(palette());
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(kSideMargin, kTopMargin, kSideMargin, kBottomMargin);
@@ -140,15 +122,15 @@ ApprovalView::ApprovalView(const ApprovalQuestion& question, std::function<void(
     symbol->setObjectName(QStringLiteral("approvalSymbol"));
     symbol->setAlignment(Qt::AlignCenter);
     symbol->setFixedHeight(kSymbolFrameHeight);
-    symbol->setPixmap(symbolPixmap(QStringLiteral("seal"), palette().color(QPalette::Highlight), kSymbolSize,
+    symbol->setPixmap(symbolPixmap(QStringLiteral("seal"), panel::accent(palette()), kSymbolSize,
                                    devicePixelRatioF()));
     column->addWidget(symbol);
 
-    auto* title = wrappingLabel(question.title, systemFont(kTitleSize, QFont::Bold), Qt::AlignHCenter);
+    auto* title = wrappingLabel(question.title, panel::font(kTitleSize, QFont::Bold), Qt::AlignHCenter);
     title->setObjectName(QStringLiteral("approvalTitle"));
     column->addWidget(title);
 
-    auto* detail = wrappingLabel(question.detail, systemFont(kDetailSize), Qt::AlignHCenter);
+    auto* detail = wrappingLabel(question.detail, panel::font(kDetailSize), Qt::AlignHCenter);
     detail->setObjectName(QStringLiteral("approvalDetail"));
     column->addWidget(detail);
 
@@ -162,7 +144,7 @@ ApprovalView::ApprovalView(const ApprovalQuestion& question, std::function<void(
         icon->setPixmap(symbolPixmap(QStringLiteral("doc"), secondary, kDocumentSize, devicePixelRatioF()));
         auto* name = new MiddleElidedLabel(*question.document);
         name->setObjectName(QStringLiteral("documentName"));
-        name->setFont(systemFont(kDocumentSize));
+        name->setFont(panel::font(kDocumentSize));
         setTextColor(name, secondary);
         row->addStretch();
         row->addWidget(icon);
@@ -191,7 +173,7 @@ ApprovalView::ApprovalView(const ApprovalQuestion& question, std::function<void(
         if (!label.isEmpty()) {
             auto* caption = new QLabel(label);
             caption->setObjectName(QStringLiteral("boxLabel"));
-            caption->setFont(systemFont(kBoxLabelSize, QFont::Medium));
+            caption->setFont(panel::font(kBoxLabelSize, QFont::Medium));
             setTextColor(caption, secondary);
             boxColumn->addWidget(caption);
         }
