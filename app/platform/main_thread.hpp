@@ -26,6 +26,12 @@ namespace inkwarden {
 /// `post` may be called from any thread; jobs run on the main thread in the order posted, never
 /// inline. `call` and `async` suspend the calling coroutine (no thread is blocked) and resume it
 /// on its own executor, keeping that executor's context alive meanwhile.
+///
+/// Bind the operation to a local before awaiting it when the function captures anything with a
+/// destructor: g++ 12 destroys such a temporary of a co_await expression twice.
+///
+///     auto update = mainThread.call([&status, name] { status.setLastClient(name); });
+///     co_await std::move(update);
 class MainThread {
 public:
     using Job = std::function<void()>;
@@ -71,11 +77,11 @@ public:
     void finish(Outcome outcome) {
         auto resume = std::exchange(resume_, nullptr);
         if (!resume) return;
-        // The caller's context may end as soon as the caller is resumed, so the guard is dropped
-        // on that context's thread, after the resumption is queued there.
-        auto target = boost::asio::prefer(work_, boost::asio::execution::outstanding_work.untracked);
-        boost::asio::post(target, [resume = std::move(resume), outcome = std::move(outcome),
-                                   work = std::move(work_)]() mutable { resume(std::move(outcome)); });
+        // The work is let go on the caller's own thread, after the resumption is queued: let go
+        // here, the caller could finish and its context end while this thread still holds it.
+        auto untracked = boost::asio::prefer(work_, boost::asio::execution::outstanding_work.untracked);
+        boost::asio::post(untracked, [resume = std::move(resume), outcome = std::move(outcome),
+                                      work = std::move(work_)]() mutable { resume(std::move(outcome)); });
     }
 
 private:
