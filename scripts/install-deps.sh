@@ -15,6 +15,8 @@ packages=(
   libqpdf-dev libheif-dev libevdev-dev libicu-dev
   # tools the tests and benchmarks drive: PDF inspection, a virtual display
   qpdf xvfb xauth
+  # looking at the windows: screenshots and clicks on the virtual display
+  imagemagick xdotool x11-utils
   fonts-urw-base35 fonts-dejavu-core
 )
 
