@@ -14,7 +14,10 @@
 #include "platform/single_instance.hpp"
 #include "platform/termination_signals.hpp"
 #include "platform/tray_panel.hpp"
+#include "shell/activity.hpp"
 #include "shell/app_settings.hpp"
+#include "signature/company_profile_tools.hpp"
+#include "ui/company_section.hpp"
 #include "ui/connection_section.hpp"
 #include "ui/menu_view.hpp"
 #include "ui/status_header.hpp"
@@ -42,6 +45,7 @@ InkwardenApp::InkwardenApp(QObject* parent)
       runtimeThread_([this] { runtime_.run(); }),
       signals_(new TerminationSignals(this)) {
     connect(signals_, &TerminationSignals::received, this, [] { QCoreApplication::quit(); });
+    CompanyProfileTools::install(tools_, approval_, Activity::note);
     tray_ = std::make_unique<TrayPanel>(makePanel(), QSystemTrayIcon::isSystemTrayAvailable());
     runStartup(startupSteps());
     if (!tray_->usesTray()) tray_->showPanel();
@@ -80,6 +84,9 @@ StartupSteps InkwardenApp::startupSteps() {
 MenuView* InkwardenApp::makePanel() {
     auto* panel = new MenuView;
     panel->header()->follow(status_, [] { return static_cast<long long>(AppSettings::port()); });
+    auto* company = new CompanySection(CompanySection::chooseStampFile, Activity::note);
+    panel->setSection(MenuView::Section::company, company);
+    connect(panel, &MenuView::aboutToShow, company, &CompanySection::refresh);
     auto* connection = new ConnectionSection([this] { restartHost(); });
     panel->setSection(MenuView::Section::connection, connection);
     connect(panel, &MenuView::aboutToShow, connection, &ConnectionSection::refresh);

@@ -13,6 +13,7 @@
 #include "shell/app_settings.hpp"
 #include "signature/company_stamp.hpp"
 #include "ui/collapsible_section_header.hpp"
+#include "ui/panel_settings.hpp"
 #include "ui/panel_style.hpp"
 #include "ui/stamp_preview.hpp"
 
@@ -35,7 +36,6 @@ constexpr int kLinkTextSize = 12;
 constexpr int kProblemTextSize = 11;
 
 constexpr const char* kCompanyTextKey = "companyText";
-constexpr const char* kSectionKey = "companySection";
 
 /// The company text exactly as stored: the limits apply only where it is read for signing.
 QString storedCompanyText() {
@@ -43,20 +43,6 @@ QString storedCompanyText() {
     const auto* value = object.if_contains(kCompanyTextKey);
     return value && value->is_string() ? QString::fromUtf8(value->get_string().data(), value->get_string().size())
                                        : QString();
-}
-
-bool storedExpanded() {
-    auto object = AppSettings::file().read();
-    const auto* value = object.if_contains(kSectionKey);
-    return value && value->is_bool() && value->get_bool();
-}
-
-void storeExpanded(bool expanded) {
-    try {
-        AppSettings::file().update([expanded](boost::json::object& object) { object[kSectionKey] = expanded; });
-    } catch (const std::exception&) {
-        // The section still folds; only the next launch forgets it.
-    }
 }
 
 std::optional<QImage> storedStamp() {
@@ -108,7 +94,7 @@ CompanySection::CompanySection(ChooseFile chooseFile, Note note, QWidget* parent
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(kSpacing);
 
-    header_ = new CollapsibleSectionHeader(tr("Company Signature"), storedExpanded());
+    header_ = new CollapsibleSectionHeader(tr("Company Signature"), PanelSettings::companySection());
     header_->setObjectName(QStringLiteral("companyHeader"));
     column->addWidget(header_);
     connect(header_, &CollapsibleSectionHeader::clicked, this, &CompanySection::toggle);
@@ -209,7 +195,11 @@ void CompanySection::toggle() {
     const bool expanded = !header_->isExpanded();
     header_->setExpanded(expanded);
     content_->setVisible(expanded);
-    storeExpanded(expanded);
+    try {
+        PanelSettings::setCompanySection(expanded);
+    } catch (const std::exception&) {
+        // The section still folds; only the next launch forgets it.
+    }
 }
 
 void CompanySection::reloadText() {
