@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -47,33 +48,6 @@ QLabel* wrappingLabel(const QString& text, const QFont& font, Qt::Alignment alig
     label->setTextFormat(Qt::PlainText);
     return label;
 }
-
-/// One line of text cut in the middle when it does not fit.
-class MiddleElidedLabel final : public QLabel {
-public:
-    explicit MiddleElidedLabel(QString text) : full_(std::move(text)) {
-        setTextFormat(Qt::PlainText);
-        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        setToolTip(full_);
-    }
-
-    QSize sizeHint() const override {
-        return {fontMetrics().horizontalAdvance(full_), fontMetrics().height()};
-    }
-    QSize minimumSizeHint() const override { return {0, fontMetrics().height()}; }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setPen(palette().color(QPalette::WindowText));
-        painter.setFont(font());
-        painter.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft,
-                         fontMetrics().elidedText(full_, Qt::ElideMiddle, width()));
-    }
-
-private:
-    QString full_;
-};
 
 /// A rounded, lightly filled box holding a text in the typeface of a printed company text.
 class TextCard final : public QLabel {
@@ -142,17 +116,19 @@ ApprovalView::ApprovalView(const ApprovalQuestion& question, std::function<void(
         row->setSpacing(4);
         auto* icon = new QLabel;
         icon->setPixmap(symbolPixmap(QStringLiteral("doc"), secondary, kDocumentSize, devicePixelRatioF()));
-        auto* name = new MiddleElidedLabel(*question.document);
+        // The column's width is fixed, so the name is cut in the middle once, to the room left.
+        const int room = kColumnWidth - 2 * kSideMargin - kDocumentSize - row->spacing();
+        auto* name = new QLabel;
         name->setObjectName(QStringLiteral("documentName"));
+        name->setTextFormat(Qt::PlainText);
         name->setFont(panel::font(kDocumentSize));
+        name->setText(QFontMetrics(name->font()).elidedText(*question.document, Qt::ElideMiddle, room));
+        name->setToolTip(*question.document);
         setTextColor(name, secondary);
         row->addStretch();
         row->addWidget(icon);
-        row->addWidget(name, 0);
+        row->addWidget(name);
         row->addStretch();
-        // The name may take the whole column but no more; the label cuts it in the middle.
-        name->setMaximumWidth(kColumnWidth - 2 * kSideMargin - kDocumentSize - row->spacing());
-        name->setMinimumWidth(std::min(name->sizeHint().width(), name->maximumWidth()));
         column->addWidget(line);
     }
 

@@ -157,8 +157,13 @@ TEST_F(ApprovalRequestTest, ButtonsShareTheRowEquallyAndTheWindowFitsItsContent)
     EXPECT_LT(cancel->x(), confirm->x());
     EXPECT_EQ(view->width(), 380);
     EXPECT_EQ(view->findChild<QWidget*>("stampPreview")->size(), QSize(300, 170));
-    // A 2000-character name is cut to the column, not widening the window.
+    // A 2000-character name is cut in the middle to the column, not widening the window.
     EXPECT_EQ(view->window()->width(), 380);
+    auto* name = view->findChild<QLabel*>("documentName");
+    EXPECT_TRUE(name->text().startsWith("xxx"));
+    EXPECT_TRUE(name->text().endsWith("x.pdf"));
+    EXPECT_TRUE(name->text().contains(QChar(0x2026)));
+    EXPECT_LE(name->mapTo(view, QPoint(name->width(), 0)).x(), 380 - 22);
     EXPECT_EQ(view->window()->height(), view->sizeHint().height());
     QTest::keyClick(view->window(), Qt::Key_Return);
     ASSERT_EQ(outcomes.size(), 1u);
