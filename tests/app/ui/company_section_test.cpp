@@ -21,14 +21,18 @@
 namespace inkwarden {
 namespace {
 
-std::string pngBytes(int width, int height) {
-    QImage image(width, height, QImage::Format_ARGB32);
+std::string imageBytes(int width, int height, const char* format = "PNG") {
+    QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::darkBlue);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    image.save(&buffer, format);
     return bytes.toStdString();
+}
+
+std::string pngBytes(int width, int height) {
+    return imageBytes(width, height);
 }
 
 std::string rawCompanyText() {
@@ -141,6 +145,21 @@ TEST_F(CompanySectionTest, ChoosingShowsProblemsUntilAnImportSucceeds) {
     ASSERT_TRUE(section->stamp());
     EXPECT_EQ(readRegularFile(CompanyStamp::url()), CompanyStamp::normalized(pngBytes(40, 20)));
     EXPECT_EQ(notes, (std::vector<std::string>{"Company stamp removed in the panel", "Company stamp set in the panel"}));
+}
+
+TEST_F(CompanySectionTest, ReadsPngJpegAndTiff) {
+    auto section = makeSection();
+    for (const char* format : {"PNG", "JPEG", "TIFF"}) {
+        SCOPED_TRACE(format);
+        section->removeStamp();
+        const auto file = folders.path() / (std::string("stamp.") + format);
+        std::ofstream(file, std::ios::binary) << imageBytes(50, 25, format);
+        chosen = QString::fromStdString(file.string());
+        section->chooseStamp();
+        EXPECT_FALSE(section->stampProblem());
+        ASSERT_TRUE(section->stamp());
+        EXPECT_EQ(section->stamp()->size(), QSize(50, 25));
+    }
 }
 
 }  // namespace
