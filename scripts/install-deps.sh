@@ -18,6 +18,8 @@ packages=(
   # looking at the windows: screenshots and clicks on the virtual display
   imagemagick xdotool x11-utils
   fonts-urw-base35 fonts-dejavu-core
+  # fuzzing (libFuzzer) and the host's load benchmark
+  clang-16 libclang-rt-16-dev wrk
 )
 
 missing=()
