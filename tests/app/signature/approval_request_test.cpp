@@ -2,7 +2,7 @@
 
 #include "signature/tool_error.hpp"
 #include "support/test_main_thread.hpp"
-#include "support/qt_app.hpp"
+#include "support/qt_application.hpp"
 
 #include <QApplication>
 #include <QLabel>
@@ -20,7 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 
 struct ApprovalFixture : ::testing::Test {
-    ApprovalFixture() { testing_support::qtApp(); }
+    ApprovalFixture() { testing_support::qtApplication(); }
     ~ApprovalFixture() override {
         scheduler.advance(1h);  // ends whatever a failed test left open
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

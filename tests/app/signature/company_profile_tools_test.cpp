@@ -8,7 +8,7 @@
 #include "signature/company_stamp.hpp"
 #include "signature/signature_store.hpp"
 #include "signature/tool_error.hpp"
-#include "support/qt_app.hpp"
+#include "support/qt_application.hpp"
 #include "support/run_async.hpp"
 #include "support/temporary_folder.hpp"
 #include "support/test_main_thread.hpp"
@@ -95,7 +95,7 @@ struct ProfileToolsFixture : ::testing::Test {
         }
     }
 
-    QApplication& app = testing_support::qtApp();
+    QApplication& app = testing_support::qtApplication();
     testing_support::AppFoldersSandbox folders;
     testing_support::TestMainThread main;
     testing_support::ManualScheduler scheduler;  // used on the main thread

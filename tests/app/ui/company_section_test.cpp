@@ -3,7 +3,7 @@
 #include "platform/file_access.hpp"
 #include "shell/app_settings.hpp"
 #include "signature/company_stamp.hpp"
-#include "support/qt_app.hpp"
+#include "support/qt_application.hpp"
 #include "support/temporary_folder.hpp"
 
 #include <QBuffer>
@@ -42,7 +42,7 @@ std::string rawCompanyText() {
 }
 
 struct CompanySectionTest : ::testing::Test {
-    CompanySectionTest() { testing_support::qtApp(); }
+    CompanySectionTest() { testing_support::qtApplication(); }
 
     std::unique_ptr<CompanySection> makeSection() {
         auto section = std::make_unique<CompanySection>(
