@@ -2,11 +2,12 @@
 # make bench: build optimised and run the benchmarks.
 # make asan: the tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 # make bench-host: the real local host under wrk, a new connection per request, for HOST_LOAD_SECONDS.
+# make bench-memory: the peak memory of one host exchange per byte of its body.
 # make fuzz: build the fuzz targets with clang 16 and run each for FUZZ_SECONDS.
 JOBS ?= $(shell nproc)
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: deps test bench bench-host asan fuzz clean
+.PHONY: deps test bench bench-host bench-memory asan fuzz clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -31,6 +32,11 @@ bench-host: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS) --target host_load_server
 	./bench/host_load/run.sh build/release/bench/host_load_server $(HOST_LOAD_SECONDS)
+
+bench-memory: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target exchange_memory_bench
+	./build/release/bench/exchange_memory_bench
 
 FUZZ_SECONDS ?= 60
 fuzz: deps

@@ -172,22 +172,23 @@ asio::awaitable<void> MCPHost::serve(std::shared_ptr<MCPHost> self, std::shared_
     } catch (...) {
         // A failed connection is closed; the others go on.
     }
+    // Closing sends the end of the stream; a separate shutdown would only cost a system call.
     boost::system::error_code ignored;
-    socket->shutdown(tcp::socket::shutdown_both, ignored);
     socket->close(ignored);
 }
 
 asio::awaitable<std::optional<mcp::HTTPRequest>> MCPHost::readRequest(std::shared_ptr<Socket> socket) {
     HostRequestReader reader(options_.limits);
-    std::vector<char> chunk(options_.readSize);
+    // Left uninitialised: zeroing 64 KiB per connection showed in profiles.
+    std::unique_ptr<char[]> chunk(new char[options_.readSize]);
     asio::steady_timer idle(runtime_);
     for (;;) {
         armIdleClose(idle, options_.idleTimeout, socket);
         boost::system::error_code error;
-        auto got = co_await socket->async_read_some(asio::buffer(chunk), asio::redirect_error(asio::use_awaitable, error));
+        auto got = co_await socket->async_read_some(asio::buffer(chunk.get(), options_.readSize), asio::redirect_error(asio::use_awaitable, error));
         idle.cancel();
         if (error || got == 0) co_return std::nullopt;
-        switch (reader.feed(std::string_view(chunk.data(), got))) {
+        switch (reader.feed(std::string_view(chunk.get(), got))) {
             case HostRequestReader::Status::needMore: continue;
             case HostRequestReader::Status::refused: co_return std::nullopt;
             case HostRequestReader::Status::complete: co_return reader.take();

@@ -159,6 +159,18 @@ boost::json::value Value::toJSON() const {
     return nullptr;
 }
 
+std::shared_ptr<const Value::Array> Value::share(Array value) {
+    static const auto empty = std::make_shared<const Array>();
+    if (value.empty()) return empty;
+    return std::make_shared<const Array>(std::move(value));
+}
+
+std::shared_ptr<const Value::Object> Value::share(Object value) {
+    static const auto empty = std::make_shared<const Object>();
+    if (value.empty()) return empty;
+    return std::make_shared<const Object>(std::move(value));
+}
+
 Value Value::fromJSON(const boost::json::value& json) {
     switch (json.kind()) {
     case boost::json::kind::null: return Value();

@@ -58,8 +58,9 @@ public:
     Value(std::string_view value) : storage_(std::string(value)) {}
     Value(std::string value) noexcept : storage_(std::move(value)) {}
     Value(Data value) : storage_(std::make_shared<const Data>(std::move(value))) {}
-    Value(Array value) : storage_(std::make_shared<const Array>(std::move(value))) {}
-    Value(Object value) : storage_(std::make_shared<const Object>(std::move(value))) {}
+    /// Empty arrays and objects share one instance each, so a document of many costs no allocation.
+    Value(Array value) : storage_(share(std::move(value))) {}
+    Value(Object value) : storage_(share(std::move(value))) {}
     Value(StringInterpolation interpolation);
 
     /// An array of the given elements, in order.
@@ -111,6 +112,9 @@ public:
     std::size_t hash() const noexcept;
 
 private:
+    static std::shared_ptr<const Array> share(Array value);
+    static std::shared_ptr<const Object> share(Object value);
+
     using Storage = std::variant<std::monostate, bool, std::int64_t, double, std::string,
                                  std::shared_ptr<const Data>, std::shared_ptr<const Array>,
                                  std::shared_ptr<const Object>>;

@@ -1,5 +1,7 @@
 #include "mcp/server/call_tool.hpp"
 
+#include <cmath>
+
 #include <boost/json/object.hpp>
 
 #include "mcp/base/hashing.hpp"
@@ -22,6 +24,54 @@ CallTool::Parameters CallTool::Parameters::fromJSON(const boost::json::value& js
     auto name = platform::json::required<std::string>(object, "name");
     auto arguments = platform::json::optional<std::map<std::string, Value>>(object, "arguments");
     return Parameters(std::move(name), std::move(arguments), std::move(meta));
+}
+
+namespace {
+
+/// True when writing `value` as JSON and reading it back gives it unchanged: no whole double
+/// (it would read as an integer), no data and no text that could read as data.
+bool readsBackUnchanged(const Value& value) {
+    switch (value.kind()) {
+    case Value::Kind::double_: {
+        auto number = *value.doubleValue();
+        return !(std::trunc(number) == number && std::fabs(number) <= 9.3e18);
+    }
+    case Value::Kind::string: return !value.stringValue()->starts_with("data:");
+    case Value::Kind::data: return false;
+    case Value::Kind::array:
+        for (const auto& element : *value.arrayValue()) {
+            if (!readsBackUnchanged(element)) return false;
+        }
+        return true;
+    case Value::Kind::object:
+        for (const auto& [key, member] : *value.objectValue()) {
+            if (!readsBackUnchanged(member)) return false;
+        }
+        return true;
+    default: return true;
+    }
+}
+
+const Value* member(const Value::Object& object, std::string_view key) {
+    auto found = object.find(key);
+    return found == object.end() || found->second.isNull() ? nullptr : &found->second;
+}
+
+}  // namespace
+
+CallTool::Parameters CallTool::Parameters::fromValue(const Value& value) {
+    // The shapes read here are exactly those the JSON reading accepts; anything else takes that
+    // road, for its errors and its outcome.
+    const auto* object = value.objectValue();
+    const auto* name = object ? member(*object, "name") : nullptr;
+    const auto* arguments = object ? member(*object, "arguments") : nullptr;
+    if (!name || !name->stringValue() || (arguments && !arguments->objectValue()) || !readsBackUnchanged(value))
+        return fromJSON(value.toJSON());
+    std::optional<Metadata> meta;
+    if (const auto* metadata = member(*object, "_meta")) meta = Metadata::fromJSON(metadata->toJSON());
+    std::optional<std::map<std::string, Value>> shared;
+    if (arguments) shared.emplace(arguments->objectValue()->begin(), arguments->objectValue()->end());
+    return Parameters(*name->stringValue(), std::move(shared), std::move(meta));
 }
 
 boost::json::value CallTool::Result::toJSON() const {

@@ -33,6 +33,9 @@ struct CallTool : BasicMethod<CallTool> {
         boost::json::value toJSON() const;
         /// Requires "name". Throws DecodingError.
         static Parameters fromJSON(const boost::json::value& json);
+        /// As `fromJSON(value.toJSON())`, with the arguments sharing `value`'s elements instead
+        /// of being read again. Throws DecodingError.
+        static Parameters fromValue(const Value& value);
 
         bool operator==(const Parameters&) const = default;
     };

@@ -252,6 +252,8 @@ asio::awaitable<void> Server::handleChunk(std::string chunk) {
         } catch (const platform::json::DecodingError&) {
             parsed = false;
         }
+        // The text is not needed once read; a large message need not be held twice.
+        std::string().swap(chunk);
         if (parsed) {
             if (json.is_array()) {
                 if (auto batch = tryDecode<Batch>(json)) {

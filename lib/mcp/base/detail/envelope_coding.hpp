@@ -41,10 +41,27 @@ P decodeParameters(const boost::json::value* params) {
     }
 }
 
+/// A parameter type that reads itself from a Value as it would from that Value's JSON, sharing
+/// what it can of the Value instead of building a second tree. Throws DecodingError.
+template <class P>
+concept ReadableFromValue = requires(const Value& value) {
+    { P::fromValue(value) } -> std::same_as<P>;
+};
+
 /// The parameters of an erased envelope read as a P, with the outcome of writing the erased
 /// envelope as JSON (where "params" is always present, null included) and reading it typed.
 template <class P>
 P parametersFromValue(const Value& params) {
+    using platform::json::DecodingError;
+    if constexpr (ReadableFromValue<P> && !is_not_required_v<P>) {
+        if (params.isNull()) throw DecodingError::dataCorrupted("Missing required params field");
+        try {
+            return P::fromValue(params);
+        } catch (const DecodingError&) {
+            // The parameter type's own account is dropped, as when reading from JSON.
+        }
+        throw DecodingError::dataCorrupted("Invalid params field");
+    }
     if (params.isNull()) {
         boost::json::value null;
         return decodeParameters<P>(&null);

@@ -94,6 +94,8 @@ public:
 
     boost::asio::awaitable<TypedAnswer> answer(Request<AnyMethod> request) const override {
         auto parameters = parametersFromValue<typename M::Parameters>(request.params);
+        // What the parameters did not take over is not kept while the handler runs.
+        request.params = Value();
         auto result = co_await handler_(std::move(parameters));
         std::shared_ptr<const AnswerResult> held;
         if constexpr (WrittenStraightToText<Result>) {
