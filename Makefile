@@ -1,5 +1,6 @@
 # make test: install what is missing, build, run every test.
 # make bench: build optimised and run the benchmarks.
+# make run: install what is missing, build optimised and start the application.
 # make asan: the tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 # make bench-host: the real local host under wrk, a new connection per request, for HOST_LOAD_SECONDS.
 # make bench-memory: the peak memory of one host exchange per byte of its body.
@@ -7,7 +8,7 @@
 JOBS ?= $(shell nproc)
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: deps test bench bench-host bench-memory asan fuzz clean
+.PHONY: deps test bench bench-host bench-memory asan fuzz clean run
 
 deps:
 	@./scripts/install-deps.sh
@@ -52,3 +53,9 @@ fuzz: deps
 
 clean:
 	rm -rf build
+
+# The tests' offscreen platform would hide the application: it gets the desktop's own.
+run: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target inkwarden
+	$(if $(filter file,$(origin QT_QPA_PLATFORM)),env -u QT_QPA_PLATFORM) ./build/release/inkwarden

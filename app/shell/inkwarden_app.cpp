@@ -11,6 +11,7 @@
 #include <boost/asio/detached.hpp>
 
 #include "platform/app_folders.hpp"
+#include "platform/knock_listener.hpp"
 #include "platform/single_instance.hpp"
 #include "platform/termination_signals.hpp"
 #include "platform/tray_panel.hpp"
@@ -45,10 +46,25 @@ InkwardenApp::InkwardenApp(QObject* parent)
       runtimeThread_([this] { runtime_.run(); }),
       signals_(new TerminationSignals(this)) {
     connect(signals_, &TerminationSignals::received, this, [] { QCoreApplication::quit(); });
+    // The approval tools are in the catalog before the host serves its first request.
     CompanyProfileTools::install(tools_, approval_, Activity::note);
-    tray_ = std::make_unique<TrayPanel>(makePanel(), QSystemTrayIcon::isSystemTrayAvailable());
+    // Start-up first: the host begins listening while the panel is being built.
     runStartup(startupSteps());
+    tray_ = std::make_unique<TrayPanel>(makePanel(), QSystemTrayIcon::isSystemTrayAvailable());
+    listenForKnocks();
     if (!tray_->usesTray()) tray_->showPanel();
+}
+
+std::filesystem::path knockSocket() { return AppFolders::runtime() / "inkwarden.socket"; }
+
+void InkwardenApp::listenForKnocks() {
+    try {
+        auto* knocks = new KnockListener(knockSocket(), this);
+        // Without a tray, a closed panel window has no other way back.
+        connect(knocks, &KnockListener::knocked, this, [this] { tray_->showPanel(); });
+    } catch (const std::exception& error) {
+        qWarning("Inkwarden: a second start cannot show the panel: %s", error.what());
+    }
 }
 
 InkwardenApp::~InkwardenApp() {
@@ -109,7 +125,11 @@ int runApplication(int argc, char** argv) {
         std::fprintf(stderr, "Inkwarden: %s\n", error.what());
         return 1;
     }
-    if (!instance) return 0;  // already running: that instance serves the user
+    if (!instance) {
+        // Already running: that instance serves the user and shows its panel.
+        SingleInstance::knock(knockSocket());
+        return 0;
+    }
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Inkwarden"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -47,6 +48,7 @@ public:
 private:
     StartupSteps startupSteps();
     MenuView* makePanel();
+    void listenForKnocks();
 
     QtMainThread mainThread_;
     QtScheduler scheduler_;
@@ -64,6 +66,9 @@ private:
     TerminationSignals* signals_;
     std::unique_ptr<TrayPanel> tray_;
 };
+
+/// Where a second start knocks to have the running instance show its panel.
+std::filesystem::path knockSocket();
 
 /// Runs the application until it quits: one instance per user (a second start exits at once
 /// with status 0), the tray panel, and the host. Gives the exit status.

@@ -23,7 +23,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "app/host/host_harness.hpp"
 #include "platform/app_folders.hpp"
+#include "platform/single_instance.hpp"
 #include "platform/tray_panel.hpp"
 #include "shell/app_settings.hpp"
 #include "shell/process_entry.hpp"
@@ -40,20 +42,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using inkwarden::AppSettings;
+using inkwarden::testing::freePort;
 using testing_support::ScopedEnvironment;
 using testing_support::TemporaryFolder;
-
-std::uint16_t freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 // The status code of a ping POSTed with `token`; 0 when nothing answers.
 int pingStatus(std::uint16_t port, const std::string& token) {
@@ -148,6 +139,14 @@ TEST_F(InkwardenAppTest, StartsCleanListensAndAResetTokenLocksOutTheOldOne) {
     EXPECT_EQ(status->text(), "Connected: Claude Code");
     app.hostStatus().setRunning(false);
     EXPECT_EQ(status->text(), "Not running");
+}
+
+TEST_F(InkwardenAppTest, AKnockFromASecondStartShowsTheClosedPanel) {
+    inkwarden::InkwardenApp app;
+    app.panel().close();
+    EXPECT_FALSE(app.panel().isVisible());
+    inkwarden::SingleInstance::knock(inkwarden::knockSocket());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app.panel().isVisible(); }, 20000));
 }
 
 TEST_F(InkwardenAppTest, QuittingRemovesTheSignatureFilesOfTheRun) {
