@@ -189,6 +189,10 @@ mcp::Tool::Content Tools::image(std::string_view png) {
     return mcp::Tool::Content::image(platform::base64Encode(png), "image/png");
 }
 
+std::filesystem::path Tools::expandedPath(const std::string& path) {
+    return expandTilde(path);
+}
+
 std::string Tools::pathText(const std::filesystem::path& path) {
     return path.string();
 }

@@ -100,6 +100,9 @@ public:
     /// PNG bytes as an image item in base64.
     static mcp::Tool::Content image(std::string_view png);
 
+    /// A path as a client passes it, with a leading "~" or "~name" read as that home folder.
+    static std::filesystem::path expandedPath(const std::string& path);
+
     /// A file path as the text given to clients.
     static std::string pathText(const std::filesystem::path& path);
 

@@ -2,6 +2,7 @@
 
 #include <openssl/rand.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <mutex>
@@ -10,6 +11,7 @@
 
 #include "platform/app_folders.hpp"
 #include "platform/unicode_text.hpp"
+#include "shell/company_text.hpp"
 
 namespace inkwarden {
 namespace {
@@ -139,22 +141,11 @@ std::string AppSettings::companyText() {
     std::string stored;
     if (auto* value = find(object, kCompanyText); value && value->is_string()) stored = value->get_string();
     auto trimmed = trimWhitespaceAndNewlines(stored);
-    // Split at line feeds only: a CR LF pair is one character that is no line feed.
-    auto nextLineFeed = [&](std::size_t from) {
-        auto at = trimmed.find('\n', from);
-        while (at != std::string::npos && at > 0 && trimmed[at - 1] == '\r') at = trimmed.find('\n', at + 1);
-        return at;
-    };
+    auto lines = companyTextLines(trimmed);
     std::string joined;
-    std::size_t lines = 0;
-    std::size_t start = 0;
-    while (lines < kCompanyTextMaxLines) {
-        auto end = nextLineFeed(start);
-        if (lines > 0) joined += '\n';
-        joined.append(trimmed, start, end == std::string::npos ? std::string::npos : end - start);
-        ++lines;
-        if (end == std::string::npos) break;
-        start = end + 1;
+    for (std::size_t i = 0; i < std::min(lines.size(), kCompanyTextMaxLines); ++i) {
+        if (i > 0) joined += '\n';
+        joined += lines[i];
     }
     return graphemePrefix(joined, kCompanyTextMaxCharacters);
 }

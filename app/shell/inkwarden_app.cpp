@@ -14,8 +14,11 @@
 #include "platform/single_instance.hpp"
 #include "platform/termination_signals.hpp"
 #include "platform/tray_panel.hpp"
+#include "shell/activity.hpp"
 #include "shell/app_settings.hpp"
 #include "shell/settings_store.hpp"
+#include "signature/company_profile_tools.hpp"
+#include "ui/company_section.hpp"
 #include "ui/connection_section.hpp"
 #include "ui/menu_view.hpp"
 #include "ui/status_header.hpp"
@@ -43,6 +46,8 @@ InkwardenApp::InkwardenApp(QObject* parent)
       runtimeThread_([this] { runtime_.run(); }),
       signals_(new TerminationSignals(this)) {
     connect(signals_, &TerminationSignals::received, this, [] { QCoreApplication::quit(); });
+    // The approval tools are in the catalog before the host serves its first request.
+    CompanyProfileTools::install(tools_, approval_, Activity::note);
     // Start-up first: the host begins listening while the panel is being built.
     runStartup(startupSteps());
     tray_ = std::make_unique<TrayPanel>(makePanel(), QSystemTrayIcon::isSystemTrayAvailable());
@@ -95,6 +100,9 @@ StartupSteps InkwardenApp::startupSteps() {
 MenuView* InkwardenApp::makePanel() {
     auto* panel = new MenuView;
     panel->header()->follow(status_, [] { return static_cast<long long>(AppSettings::port()); });
+    auto* company = new CompanySection(CompanySection::chooseStampFile, Activity::note);
+    panel->setSection(MenuView::Section::company, company);
+    connect(panel, &MenuView::aboutToShow, company, &CompanySection::refresh);
     auto* connection = new ConnectionSection([this] { restartHost(); });
     panel->setSection(MenuView::Section::connection, connection);
     connect(panel, &MenuView::aboutToShow, connection, &ConnectionSection::refresh);

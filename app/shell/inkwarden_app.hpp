@@ -14,6 +14,8 @@
 #include "host/tools.hpp"
 #include "platform/qt_main_thread.hpp"
 #include "shell/startup.hpp"
+#include "signature/approval_request.hpp"
+#include "signature/request_gate.hpp"
 #include "signature/signature_store.hpp"
 
 namespace inkwarden {
@@ -39,6 +41,7 @@ public:
     SignatureStore& signatureStore() noexcept { return signatures_; }
     Tools& tools() noexcept { return tools_; }
     MainThread& mainThread() noexcept { return mainThread_; }
+    RequestGate& requestGate() noexcept { return gate_; }
     MenuView& panel() const noexcept;
     TrayPanel& tray() const noexcept { return *tray_; }
 
@@ -49,6 +52,8 @@ private:
 
     QtMainThread mainThread_;
     QtScheduler scheduler_;
+    RequestGate gate_{scheduler_};
+    ApprovalRequest approval_{gate_};
     HostStatus status_;
     SignatureStore signatures_;
     Tools tools_;
