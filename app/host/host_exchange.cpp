@@ -111,11 +111,12 @@ std::optional<std::string> HostExchange::percentDecoded(std::string_view text) {
 
 asio::awaitable<void> HostExchange::noteClient(std::string name) const {
     auto& status = status_;
-    co_await mainThread_.call([&status, name] {
+    auto note = mainThread_.call([&status, name] {
         status.setLastClient(name);
         // Written once: the relay names its client on every request.
         if (!AppSettings::hasConnectedClient()) AppSettings::setHasConnectedClient(true);
     });
+    co_await std::move(note);
 }
 
 asio::awaitable<void> HostExchange::noteInitializedClient(std::string name) const {

@@ -76,7 +76,8 @@ std::optional<std::uint16_t> MCPHost::port() const {
 
 asio::awaitable<void> MCPHost::report(HostStatus::ListenerState state, long long port, std::string description) {
     auto& status = status_;
-    co_await mainThread_.call([&status, state, port, description] { status.update(state, port, description); });
+    auto update = mainThread_.call([&status, state, port, description] { status.update(state, port, description); });
+    co_await std::move(update);
 }
 
 asio::awaitable<void> MCPHost::closeListener() {
@@ -97,7 +98,8 @@ asio::awaitable<void> MCPHost::start() {
     if (port < 1 || port > 65535) {
         auto& status = status_;
         auto problem = "The port " + std::to_string(port) + " is no valid TCP port.";
-        co_await mainThread_.call([&status, problem] { status.setProblem(problem); });
+        auto update = mainThread_.call([&status, problem] { status.setProblem(problem); });
+        co_await std::move(update);
         co_return;
     }
     auto acceptor = std::make_shared<Acceptor>(runtime_);
@@ -106,7 +108,8 @@ asio::awaitable<void> MCPHost::start() {
     if (error) {
         auto& status = status_;
         auto problem = error.message();
-        co_await mainThread_.call([&status, problem] { status.setProblem(problem); });
+        auto update = mainThread_.call([&status, problem] { status.setProblem(problem); });
+        co_await std::move(update);
         co_return;
     }
     acceptor->set_option(asio::socket_base::reuse_address(true), error);

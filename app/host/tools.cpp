@@ -160,7 +160,8 @@ asio::awaitable<boost::json::object> Tools::saved(SignedDocument document, std::
     base += "-signed";
     auto& store = signatures_;
     auto pdf = std::move(document.pdf);
-    auto file = co_await mainThread_.call([&store, &pdf, &base] { return store.save(pdf, base, "pdf"); });
+    auto save = mainThread_.call([&store, &pdf, &base] { return store.save(pdf, base, "pdf"); });
+    auto file = co_await std::move(save);
     boost::json::object entry;
     entry["signed_pdf_path"] = pathText(file);
     entry["page"] = document.page;
@@ -209,11 +210,12 @@ asio::awaitable<Tools::Contents> Tools::getCompanyProfile() const {
 
 asio::awaitable<Tools::Contents> Tools::discardSignatures() const {
     auto& store = signatures_;
-    auto deleted = co_await mainThread_.call([&store] {
+    auto discard = mainThread_.call([&store] {
         auto count = SignatureStore::removeAll();
         store.refresh();
         return count;
     });
+    auto deleted = co_await std::move(discard);
     boost::json::object result;
     result["deleted"] = deleted;
     co_return Contents{resultText(result)};

@@ -25,6 +25,12 @@ namespace inkwarden {
 /// `post` may be called from any thread; jobs run on the main thread in the order posted, never
 /// inline. `call` and `async` suspend the calling coroutine (no thread is blocked) and resume it
 /// on its own executor, keeping that executor's context alive meanwhile.
+///
+/// Bind the operation to a local before awaiting it when the function captures anything with a
+/// destructor: g++ 12 destroys such a temporary of a co_await expression twice.
+///
+///     auto update = mainThread.call([&status, name] { status.setLastClient(name); });
+///     co_await std::move(update);
 class MainThread {
 public:
     using Job = std::function<void()>;
