@@ -1,10 +1,13 @@
 # make test: install what is missing, build, run every test.
 # make bench: build optimised and run the benchmarks.
+# make run: install what is missing, build optimised and start the application.
 # make asan: the tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+# make bench-host: the real local host under wrk, a new connection per request, for HOST_LOAD_SECONDS.
+# make fuzz: build the fuzz targets with clang 16 and run each for FUZZ_SECONDS.
 JOBS ?= $(shell nproc)
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: deps test bench asan clean
+.PHONY: deps test bench bench-host asan fuzz clean run
 
 deps:
 	@./scripts/install-deps.sh
@@ -24,5 +27,29 @@ bench: deps
 	cmake --build --preset release -j $(JOBS)
 	./build/release/bench/inkwarden_bench $(BENCH_ARGS)
 
+HOST_LOAD_SECONDS ?= 60
+bench-host: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target host_load_server
+	./bench/host_load/run.sh build/release/bench/host_load_server $(HOST_LOAD_SECONDS)
+
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	@for target in build/fuzz/fuzz/*_fuzz; do \
+	  name=$$(basename $$target _fuzz); \
+	  mkdir -p build/fuzz/corpus/$$name; \
+	  echo "fuzz: $$name for $(FUZZ_SECONDS) s"; \
+	  $$target -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
+	    -artifact_prefix=build/fuzz/ build/fuzz/corpus/$$name fuzz/corpus/$$name || exit 1; \
+	done
+
 clean:
 	rm -rf build
+
+# The tests' offscreen platform would hide the application: it gets the desktop's own.
+run: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target inkwarden
+	$(if $(filter file,$(origin QT_QPA_PLATFORM)),env -u QT_QPA_PLATFORM) ./build/release/inkwarden

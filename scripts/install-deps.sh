@@ -15,7 +15,11 @@ packages=(
   libqpdf-dev libheif-dev libevdev-dev libicu-dev
   # tools the tests and benchmarks drive: PDF inspection, a virtual display
   qpdf xvfb xauth
+  # looking at the windows: screenshots and clicks on the virtual display
+  imagemagick xdotool x11-utils
   fonts-urw-base35 fonts-dejavu-core
+  # fuzzing (libFuzzer) and the host's load benchmark
+  clang-16 libclang-rt-16-dev wrk
 )
 
 missing=()

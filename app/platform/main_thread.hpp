@@ -11,6 +11,7 @@
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/awaitable.hpp>
 #include <boost/asio/execution/outstanding_work.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/asio/prefer.hpp>
 #include <boost/asio/this_coro.hpp>
 
@@ -76,8 +77,11 @@ public:
     void finish(Outcome outcome) {
         auto resume = std::exchange(resume_, nullptr);
         if (!resume) return;
-        resume(std::move(outcome));
-        work_ = {};
+        // The work is let go on the caller's own thread, after the resumption is queued: let go
+        // here, the caller could finish and its context end while this thread still holds it.
+        auto untracked = boost::asio::prefer(work_, boost::asio::execution::outstanding_work.untracked);
+        boost::asio::post(untracked, [resume = std::move(resume), outcome = std::move(outcome),
+                                      work = std::move(work_)]() mutable { resume(std::move(outcome)); });
     }
 
 private:

@@ -3,7 +3,11 @@
 #include <cerrno>
 #include <system_error>
 
+#include <cstring>
+
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -26,5 +30,18 @@ std::unique_ptr<SingleInstance> SingleInstance::acquire(const std::filesystem::p
 }
 
 SingleInstance::~SingleInstance() { ::close(fd_); }
+
+void SingleInstance::knock(const std::filesystem::path& socket) noexcept {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const auto& path = socket.native();
+    if (path.size() >= sizeof address.sun_path) return;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return;
+    // Connecting is the whole message; the running instance reads nothing.
+    [[maybe_unused]] int result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    ::close(fd);
+}
 
 }  // namespace inkwarden

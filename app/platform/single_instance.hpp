@@ -18,6 +18,10 @@ public:
     SingleInstance& operator=(const SingleInstance&) = delete;
     ~SingleInstance();
 
+    /// Knocks on the running instance's `socket`, which shows its panel in answer. Never fails:
+    /// without an instance listening, nothing happens.
+    static void knock(const std::filesystem::path& socket) noexcept;
+
 private:
     explicit SingleInstance(int fd) noexcept : fd_(fd) {}
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QCursor>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -14,6 +15,9 @@ namespace inkwarden {
 namespace {
 
 constexpr int kGap = 4;
+// A click on the tray icon first closes the open popup (a click outside it), then activates
+// the icon: an activation this soon after the popup closed was that same click.
+constexpr qint64 kSameClickMs = 300;
 
 }  // namespace
 
@@ -24,6 +28,7 @@ TrayPanel::TrayPanel(QWidget* panel, bool trayAvailable, QObject* parent) : QObj
         return;
     }
     panel_->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
+    panel_->installEventFilter(this);
     tray_ = new QSystemTrayIcon(trayIcon(), this);
     tray_->setToolTip(QStringLiteral("Inkwarden"));
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
@@ -53,7 +58,13 @@ void TrayPanel::togglePanel() {
         panel_->hide();
         return;
     }
+    if (tray_ && sinceHidden_.isValid() && sinceHidden_.elapsed() < kSameClickMs) return;
     showPanel();
+}
+
+bool TrayPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == panel_ && event->type() == QEvent::Hide) sinceHidden_.start();
+    return QObject::eventFilter(watched, event);
 }
 
 QPoint TrayPanel::popupPosition(const QRect& icon, const QSize& panel, const QRect& available) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QRect>
 
@@ -31,8 +32,12 @@ public:
     /// `available`: below the icon when it sits in a top bar, above it otherwise, inside the area.
     static QPoint popupPosition(const QRect& icon, const QSize& panel, const QRect& available);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QWidget* panel_;
+    QElapsedTimer sinceHidden_;
     QSystemTrayIcon* tray_ = nullptr;
 };
 

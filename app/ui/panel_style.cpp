@@ -31,6 +31,8 @@ void setTextColor(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, color);
     palette.setColor(QPalette::Text, color);
+    // Inside a button a label draws with the button's text role.
+    palette.setColor(QPalette::ButtonText, color);
     widget->setPalette(palette);
 }
 

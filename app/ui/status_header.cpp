@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPainter>
 
+#include "host/host_status.hpp"
 #include "ui/panel_style.hpp"
 
 namespace inkwarden {
@@ -29,7 +30,7 @@ QString statusLine(const HostState& state) {
     return tr("Ready for your AI");
 }
 
-QString statusTooltip(const HostState& state, int port) {
+QString statusTooltip(const HostState& state, long long port) {
     if (state.problem) return *state.problem;
     return tr("Listening on 127.0.0.1:%1").arg(port);
 }
@@ -74,7 +75,7 @@ StatusHeader::StatusHeader(QWidget* parent) : QWidget(parent), status_(new QLabe
     dot_->setObjectName("dot");
 }
 
-void StatusHeader::setHostState(const HostState& state, int port) {
+void StatusHeader::setHostState(const HostState& state, long long port) {
     dot_->setRunning(state.running);
     status_->setText(statusLine(state));
     setToolTip(statusTooltip(state, port));
@@ -85,5 +86,21 @@ void StatusHeader::setHostState(const HostState& state, int port) {
 namespace inkwarden {
 
 QString StatusHeader::statusText() const { return status_->text(); }
+
+HostState hostStateOf(const HostStatus& status) {
+    auto text = [](const std::optional<std::string>& value) -> std::optional<QString> {
+        if (!value) return std::nullopt;
+        return QString::fromStdString(*value);
+    };
+    return {status.running(), text(status.problem()), text(status.lastClient())};
+}
+
+void StatusHeader::follow(const HostStatus& status, std::function<long long()> port) {
+    auto update = [this, &status, port = std::move(port)] { setHostState(hostStateOf(status), port()); };
+    for (auto signal : {&HostStatus::runningChanged, &HostStatus::problemChanged, &HostStatus::lastClientChanged}) {
+        connect(&status, signal, this, update);
+    }
+    update();
+}
 
 }  // namespace inkwarden

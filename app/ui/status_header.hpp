@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include <QString>
@@ -8,6 +9,8 @@
 class QLabel;
 
 namespace inkwarden {
+
+class HostStatus;
 
 /// What the panel's header shows of the local host.
 struct HostState {
@@ -22,7 +25,10 @@ struct HostState {
 QString statusLine(const HostState& state);
 
 /// The problem when there is one, else where the host listens on `port`.
-QString statusTooltip(const HostState& state, int port);
+QString statusTooltip(const HostState& state, long long port);
+
+/// The state of `status` as the header shows it.
+HostState hostStateOf(const HostStatus& status);
 
 /// The dot beside the status line: green while the host runs, orange otherwise.
 class StatusDot : public QWidget {
@@ -50,7 +56,11 @@ class StatusHeader : public QWidget {
 public:
     explicit StatusHeader(QWidget* parent = nullptr);
 
-    void setHostState(const HostState& state, int port);
+    void setHostState(const HostState& state, long long port);
+
+    /// Shows `status` now and again whenever it changes, with the port `port` reads at that
+    /// moment, for as long as both live.
+    void follow(const HostStatus& status, std::function<long long()> port);
     QString statusText() const;
 
 private:

@@ -47,7 +47,10 @@ public:
     MetadataValueAttributes() = default;
 
     /// The given attributes inserted in order, so a later value of one type replaces an earlier.
-    template <Attribute... A>
+    // The set itself is ruled out before Attribute is asked: clang 16 would otherwise check
+    // Attribute<MetadataValueAttributes> while checking a copy, which depends on itself.
+    template <class... A>
+        requires(sizeof...(A) > 0) && (!std::same_as<A, MetadataValueAttributes> && ...) && (Attribute<A> && ...)
     explicit MetadataValueAttributes(const A&... attributes) {
         (set(attributes), ...);
     }

@@ -179,5 +179,73 @@ TEST(HostExchangeTest, ToolsListIsTheCatalogByteForByte) {
     EXPECT_EQ(body, fixture);
 }
 
+/// The tool result of a tools/call answer: its content and isError.
+std::pair<boost::json::value, bool> toolResult(const std::string& answer) {
+    auto result = platform::json::parse(bodyOf(answer)).at("result");
+    return {result.at("content"), result.at("isError").as_bool()};
+}
+
+TEST(HostExchangeTest, AnswersToolCallsWithoutInitializeAndToolFailuresAsResults) {
+    HostHarness harness;
+    harness.start();
+    struct Case {
+        const char* name;
+        std::string tool;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"UnknownTool", "Sign_Document", "Unknown tool Sign_Document"},
+        {"ToolWithoutItsWindowYet", "request_stamp",
+         "The tool request_stamp needs a window that this version of Inkwarden can't show yet."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto answer = harness.exchangeRaw(rawRequest(call(c.tool)));
+        EXPECT_EQ(statusLine(answer), "HTTP/1.1 200 OK");
+        auto [content, isError] = toolResult(answer);
+        EXPECT_TRUE(isError);
+        EXPECT_EQ(content, platform::json::parse(R"([{"type":"text","text":")" + c.text + R"("}])"));
+    }
+}
+
+TEST(HostExchangeTest, GetCompanyProfileAnswersOverHTTP) {
+    HostHarness harness;
+    harness.start();
+    auto answer = harness.exchangeRaw(rawRequest(call("get_company_profile", R"({"ignored":1})")));
+    auto [content, isError] = toolResult(answer);
+    EXPECT_FALSE(isError);
+    // Keys sorted, slashes unescaped.
+    EXPECT_EQ(std::string(content.at(0).at("text").as_string()),
+              R"({"company_text":"","has_stamp":false,"inbox":")" + CompanyStamp::inbox().string() +
+                  R"~(","version":"1.0.0 (1)"})~");
+
+    AppSettings::setCompanyText("  Alex Example\nDirector ");
+    harness.main.run([] { CompanyStamp::save("not even a png"); });
+    auto profile = platform::json::parse(std::string(
+        toolResult(harness.exchangeRaw(rawRequest(call("get_company_profile")))).first.at(0).at("text").as_string()));
+    EXPECT_EQ(profile.at("company_text"), "Alex Example\nDirector");
+    EXPECT_EQ(profile.at("has_stamp"), true);
+}
+
+TEST(HostExchangeTest, DiscardSignaturesDeletesTheFilesAndRecounts) {
+    HostHarness harness;
+    harness.start();
+    auto count = [&] { return harness.main.run([&] { return harness.signatures.count(); }); };
+    harness.main.run([&] {
+        harness.signatures.save("a", "signature", "png");
+        harness.signatures.save("b", "stamp", "png");
+    });
+    EXPECT_EQ(count(), 2);
+    auto [content, isError] = toolResult(harness.exchangeRaw(rawRequest(call("discard_signatures"))));
+    EXPECT_FALSE(isError);
+    EXPECT_EQ(std::string(content.at(0).at("text").as_string()), R"({"deleted":2})");
+    EXPECT_EQ(count(), 0);
+    auto again = toolResult(harness.exchangeRaw(rawRequest(call("discard_signatures"))));
+    EXPECT_EQ(std::string(again.first.at(0).at("text").as_string()), R"({"deleted":0})");
+    // The pending deletions find their files gone and only recount.
+    harness.main.run([&] { harness.scheduler.advance(SignatureStore::kLifetime); });
+    EXPECT_EQ(count(), 0);
+}
+
 }  // namespace
 }  // namespace inkwarden

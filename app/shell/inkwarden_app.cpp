@@ -1,0 +1,135 @@
+#include "shell/inkwarden_app.hpp"
+
+#include <chrono>
+#include <cstdio>
+
+#include <QApplication>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <boost/asio/co_spawn.hpp>
+#include <boost/asio/detached.hpp>
+
+#include "platform/app_folders.hpp"
+#include "platform/knock_listener.hpp"
+#include "platform/single_instance.hpp"
+#include "platform/termination_signals.hpp"
+#include "platform/tray_panel.hpp"
+#include "shell/app_settings.hpp"
+#include "ui/connection_section.hpp"
+#include "ui/menu_view.hpp"
+#include "ui/status_header.hpp"
+#include "ui/symbol.hpp"
+
+namespace inkwarden {
+namespace {
+
+double secondsSince1970() {
+    using namespace std::chrono;
+    return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+InkwardenApp::InkwardenApp(QObject* parent)
+    : QObject(parent),
+      signatures_(scheduler_),
+      tools_(mainThread_, status_, signatures_),
+      exchange_(mainThread_, status_, tools_),
+      work_(runtime_.get_executor()),
+      host_(MCPHost::create(
+          runtime_.get_executor(), mainThread_, status_,
+          [this](mcp::HTTPRequest request, std::string token) { return exchange_.handle(std::move(request), std::move(token)); })),
+      runtimeThread_([this] { runtime_.run(); }),
+      signals_(new TerminationSignals(this)) {
+    connect(signals_, &TerminationSignals::received, this, [] { QCoreApplication::quit(); });
+    // Start-up first: the host begins listening while the panel is being built.
+    runStartup(startupSteps());
+    tray_ = std::make_unique<TrayPanel>(makePanel(), QSystemTrayIcon::isSystemTrayAvailable());
+    listenForKnocks();
+    if (!tray_->usesTray()) tray_->showPanel();
+}
+
+std::filesystem::path knockSocket() { return AppFolders::runtime() / "inkwarden.socket"; }
+
+void InkwardenApp::listenForKnocks() {
+    try {
+        auto* knocks = new KnockListener(knockSocket(), this);
+        // Without a tray, a closed panel window has no other way back.
+        connect(knocks, &KnockListener::knocked, this, [this] { tray_->showPanel(); });
+    } catch (const std::exception& error) {
+        qWarning("Inkwarden: a second start cannot show the panel: %s", error.what());
+    }
+}
+
+InkwardenApp::~InkwardenApp() {
+    work_.reset();
+    runtime_.stop();
+    runtimeThread_.join();
+    host_.reset();
+}
+
+void InkwardenApp::restartHost() { boost::asio::co_spawn(runtime_, host_->start(), boost::asio::detached); }
+
+MenuView& InkwardenApp::panel() const noexcept { return static_cast<MenuView&>(*tray_->panel()); }
+
+StartupSteps InkwardenApp::startupSteps() {
+    return {
+        .removeSignatureFiles =
+            [this] {
+                SignatureStore::removeAll();
+                signatures_.refresh();
+            },
+        .onTerminate = [this](StartupSteps::Action action) { connect(qApp, &QCoreApplication::aboutToQuit, this, action); },
+        .startHost = [this] { restartHost(); },
+        .later = [this](StartupSteps::Action action) { QTimer::singleShot(0, this, action); },
+        .hasSeenWelcome = [] { return AppSettings::hasSeenWelcome(); },
+        // The welcome window and the update check join here once they exist.
+        .showWelcome = {},
+        .lastUpdateCheck = [] { return AppSettings::lastUpdateCheck(); },
+        .now = secondsSince1970,
+        .checkForUpdates = {},
+    };
+}
+
+MenuView* InkwardenApp::makePanel() {
+    auto* panel = new MenuView;
+    panel->header()->follow(status_, [] { return static_cast<long long>(AppSettings::port()); });
+    auto* connection = new ConnectionSection([this] { restartHost(); });
+    panel->setSection(MenuView::Section::connection, connection);
+    connect(panel, &MenuView::aboutToShow, connection, &ConnectionSection::refresh);
+    // The host marks the first client from its own thread; the panel redraws on the Qt thread.
+    QPointer<ConnectionSection> weak = connection;
+    AppSettings::observe([weak](std::string_view key) {
+        if (key != "hasConnectedClient") return;
+        QMetaObject::invokeMethod(qApp, [weak] {
+            if (weak) weak->refresh();
+        }, Qt::QueuedConnection);
+    });
+    return panel;
+}
+
+int runApplication(int argc, char** argv) {
+    std::unique_ptr<SingleInstance> instance;
+    try {
+        instance = SingleInstance::acquire(AppFolders::runtime() / "inkwarden.lock");
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "Inkwarden: %s\n", error.what());
+        return 1;
+    }
+    if (!instance) {
+        // Already running: that instance serves the user and shows its panel.
+        SingleInstance::knock(knockSocket());
+        return 0;
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Inkwarden"));
+    QApplication::setApplicationVersion(QString::fromUtf8(INKWARDEN_VERSION));
+    QApplication::setWindowIcon(applicationIcon());
+    QApplication::setQuitOnLastWindowClosed(false);
+    InkwardenApp app;
+    return QApplication::exec();
+}
+
+}  // namespace inkwarden
