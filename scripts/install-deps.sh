@@ -22,6 +22,9 @@ packages=(
   clang-16 libclang-rt-16-dev wrk
 )
 
+# The pinned npm tools the tests drive (Node and the conformance suite), into the build tree.
+"$(dirname "$0")/install-node-tools.sh"
+
 missing=()
 for package in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)

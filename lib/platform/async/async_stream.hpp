@@ -48,6 +48,10 @@ public:
         s.terminate(Termination::finished);
     }
 
+    /// Called by the consumer when it stops reading for good (say, its connection went away):
+    /// what is buffered is dropped, later elements are refused and the stream ends as cancelled.
+    void cancel() const { state_->cancel(); }
+
     /// The next element, or nullopt at the end; throws the stream's error once.
     asio::awaitable<std::optional<T>> next() const { return nextOf(state_); }
 

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <algorithm>
 #include <string>
 
 #include <boost/json/basic_parser_impl.hpp>
@@ -76,14 +77,19 @@ struct Handler {
         return true;
     }
     bool on_double(double d, string_view s, error_code& error) {
-        double value;
-        if (numberParts.empty()) {
-            value = detail::exactDouble(d, s);
-        } else {
-            numberParts.append(s.data(), s.size());
-            value = detail::exactDouble(d, numberParts);
-            numberParts.clear();
+        std::string_view text(s.data(), s.size());
+        if (!numberParts.empty()) {
+            numberParts.append(text);
+            text = numberParts;
         }
+        // An integral number in range is an integer however it is written.
+        if (auto integer = detail::integerAsWritten(text)) {
+            numberParts.clear();
+            stack.push_int64(*integer);
+            return true;
+        }
+        double value = detail::exactDouble(d, text);
+        numberParts.clear();
         // A number beyond the double range would sit in the DOM as an infinity no writer accepts.
         if (!std::isfinite(value)) {
             error = boost::json::error::exponent_overflow;
@@ -125,6 +131,62 @@ const boost::json::parse_options& parseOptions() {
         return o;
     }();
     return options;
+}
+
+std::optional<std::int64_t> integerAsWritten(std::string_view text) {
+    std::size_t at = 0;
+    const bool negative = at < text.size() && text[at] == '-';
+    if (negative) ++at;
+    std::string digits;  // integer and fraction digits, the decimal point dropped
+    std::int64_t fractionSize = 0;
+    bool inFraction = false;
+    for (; at < text.size(); ++at) {
+        char c = text[at];
+        if (c >= '0' && c <= '9') {
+            digits.push_back(c);
+            if (inFraction) ++fractionSize;
+        } else if (c == '.' && !inFraction) {
+            inFraction = true;
+        } else {
+            break;
+        }
+    }
+    std::int64_t exponent = 0;
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        ++at;
+        bool negativeExponent = false;
+        if (at < text.size() && (text[at] == '+' || text[at] == '-')) negativeExponent = text[at++] == '-';
+        for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+            // Beyond any digit count a document can hold: the value is 0 or out of range either way.
+            if (exponent < 1'000'000) exponent = exponent * 10 + (text[at] - '0');
+        }
+        if (negativeExponent) exponent = -exponent;
+    }
+    if (at != text.size() || digits.empty()) return std::nullopt;
+
+    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+    if (digits.empty()) return 0;
+    // The value is digits x 10^shift.
+    std::int64_t shift = exponent - fractionSize;
+    if (shift < 0) {
+        if (static_cast<std::uint64_t>(-shift) > digits.size()) return std::nullopt;
+        auto dropped = digits.size() - static_cast<std::size_t>(-shift);
+        if (digits.find_first_not_of('0', dropped) != std::string::npos) return std::nullopt;
+        digits.resize(dropped);
+    } else if (shift > 0) {
+        if (digits.size() + static_cast<std::uint64_t>(shift) > 19) return std::nullopt;
+        digits.append(static_cast<std::size_t>(shift), '0');
+    }
+    constexpr std::string_view largest = "9223372036854775807";
+    constexpr std::string_view smallest = "9223372036854775808";  // magnitude of the most negative
+    auto limit = negative ? smallest : largest;
+    if (digits.size() > limit.size() || (digits.size() == limit.size() && std::string_view(digits) > limit)) {
+        return std::nullopt;
+    }
+    std::uint64_t magnitude = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+    if (!negative) return static_cast<std::int64_t>(magnitude);
+    return static_cast<std::int64_t>(0 - magnitude);
 }
 
 double exactDouble(double d, std::string_view text) {

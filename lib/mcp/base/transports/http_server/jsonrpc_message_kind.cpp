@@ -154,14 +154,18 @@ struct Classifier {
         return true;
     }
     bool on_double(double d, string_view s, error_code& error) {
-        double value;
-        if (numberParts.empty()) {
-            value = platform::json::detail::exactDouble(d, std::string_view(s.data(), s.size()));
-        } else {
-            numberParts.append(s.data(), s.size());
-            value = platform::json::detail::exactDouble(d, numberParts);
-            numberParts.clear();
+        std::string_view text(s.data(), s.size());
+        if (!numberParts.empty()) {
+            numberParts.append(text);
+            text = numberParts;
         }
+        if (auto integer = platform::json::detail::integerAsWritten(text)) {
+            numberParts.clear();
+            onNumber(boost::json::value(*integer));
+            return true;
+        }
+        double value = platform::json::detail::exactDouble(d, text);
+        numberParts.clear();
         if (!std::isfinite(value)) {
             error = boost::json::error::exponent_overflow;
             return false;

@@ -8,13 +8,13 @@
 #include "mcp/base/transports/http_server/accept_header_validator.hpp"
 #include "mcp/base/transports/http_server/content_type.hpp"
 #include "mcp/base/transports/http_server/content_type_validator.hpp"
+#include "mcp/base/transports/http_server/detail/posted_message.hpp"
 #include "mcp/base/transports/http_server/http_header_name.hpp"
 #include "mcp/base/transports/http_server/jsonrpc_message_kind.hpp"
 #include "mcp/base/transports/http_server/origin_validator.hpp"
 #include "mcp/base/transports/http_server/protocol_version_validator.hpp"
 #include "mcp/base/transports/http_server/standard_validation_pipeline.hpp"
 #include "mcp/base/version.hpp"
-#include "platform/describe.hpp"
 
 namespace mcp {
 
@@ -23,17 +23,6 @@ namespace asio = boost::asio;
 namespace {
 
 constexpr std::string_view kLabel = "mcp.transport.http.server.stateless";
-
-bool isPost(std::string_view method) {
-    constexpr std::string_view post = "POST";
-    if (method.size() != post.size()) return false;
-    for (std::size_t i = 0; i < post.size(); ++i) {
-        char c = method[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != post[i]) return false;
-    }
-    return true;
-}
 
 /// The contexts every stateless transport checks requests in, made once: they differ only in
 /// whether the body is an "initialize" request.
@@ -50,7 +39,7 @@ const logging::Logger& silentLogger() {
 }
 
 HTTPResponse internalFailure(const std::exception_ptr& error) {
-    return HTTPResponse::error(500, MCPError::internalError("Error processing request: " + platform::describe(error)));
+    return detail::internalFailure(error, std::nullopt);
 }
 
 }  // namespace
@@ -129,23 +118,15 @@ asio::awaitable<void> StatelessHTTPServerTransport::send(std::string data) {
 
 asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::handleRequest(HTTPRequest request) {
     if (terminated_) co_return HTTPResponse::error(404, MCPError::invalidRequest("Not Found: Transport has been terminated"));
-    if (!isPost(request.method)) {
+    if (detail::upperCasedMethod(request.method) != "POST") {
         co_return HTTPResponse::error(405, MCPError::invalidRequest("Method Not Allowed"), std::nullopt,
                                       {{std::string(HTTPHeaderName::allow), "POST"}});
     }
-    if (!request.body || request.body->empty()) {
-        co_return HTTPResponse::error(400, MCPError::parseError("Empty request body"));
-    }
-    auto kind = JSONRPCMessageKind::classify(*request.body);
-    if (!kind) co_return HTTPResponse::error(400, MCPError::parseError("Invalid JSON-RPC message"));
+    auto posted = detail::readPostedMessage(request, std::nullopt);
+    if (auto* refused = std::get_if<HTTPResponse>(&posted)) co_return std::move(*refused);
+    auto* kind = std::get_if<JSONRPCMessageKind>(&posted);
 
-    std::optional<HTTPResponse> refusal;
-    try {
-        refusal = validationPipeline_->validate(request, validationContext(kind->isInitializeRequest()));
-    } catch (...) {
-        // A validator built on caller-supplied checks may throw; the client still gets an answer.
-        co_return internalFailure(std::current_exception());
-    }
+    auto refusal = detail::validate(*validationPipeline_, request, validationContext(kind->isInitializeRequest()));
     if (refusal) co_return std::move(*refusal);
 
     if (kind->kind != JSONRPCMessageKind::Case::request) {
