@@ -26,7 +26,9 @@ public:
     static HTTPResponse ok(Headers headers = {});
     /// 200 with `body`.
     static HTTPResponse data(std::string body, Headers headers = {});
-    /// 200; the owner writes the stream's elements as they arrive.
+    /// 200; the owner writes the stream's elements as they arrive. Each element is one whole event
+    /// text, ready for the wire: write it as it comes (`next()`), end the response when the stream
+    /// ends, and `cancel()` the stream when the client has gone, so nothing more piles up for it.
     static HTTPResponse stream(platform::AsyncStream<std::string> events, Headers headers = {});
     /// `statusCode` with the JSON-RPC error object {"jsonrpc":"2.0","error":{"code","message"},"id":null}.
     /// Headers: "Content-Type: application/json", then "MCP-Session-Id" when `sessionID` is given,
