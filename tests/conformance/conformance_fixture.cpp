@@ -8,6 +8,7 @@
 #include "platform/async/cancellation.hpp"
 #include "platform/json/codec.hpp"
 #include "platform/json/parse.hpp"
+#include "platform/json/write.hpp"
 
 #include <chrono>
 #include <functional>
@@ -22,9 +23,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A 1x1 PNG and a WAV file without samples: the smallest of each that a client can decode.
-constexpr std::string_view kPNG =
-    "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwAFBQIAX8jx0gAAAABJRU5ErkJggg==";
+// A WAV file without samples: the smallest that a client can decode.
 constexpr std::string_view kWAV = "UklGRiQAAABXQVZFZm10IBAAAAABAAEAQB8AAEAfAAABAAgAZGF0YQAAAAA=";
 
 using ToolBody = std::function<asio::awaitable<CallTool::Result>(std::shared_ptr<Server>, CallTool::Parameters)>;
@@ -44,6 +43,74 @@ Tool::Content text(std::string value) {
 
 Tool::Content embedded(std::string uri, std::string mimeType, std::string value) {
     return Tool::Content::Resource{Resource::Content::text_(std::move(value), std::move(uri), std::move(mimeType))};
+}
+
+/// An object schema of string properties, all required.
+Value stringArguments(std::initializer_list<std::pair<std::string, std::string>> properties) {
+    Value::Object members;
+    Value::Array required;
+    for (const auto& [name, description] : properties) {
+        members.insert_or_assign(name, Value::object({{"type", "string"}, {"description", description}}));
+        required.emplace_back(name);
+    }
+    return Value::object({{"type", "object"}, {"properties", Value(std::move(members))}, {"required", Value(std::move(required))}});
+}
+
+/// The text argument `name` of a call, or an invalid-params error.
+std::string textArgument(const CallTool::Parameters& params, const std::string& name) {
+    if (params.arguments) {
+        if (auto found = params.arguments->find(name); found != params.arguments->end()) {
+            if (const auto* text = found->second.stringValue()) return *text;
+        }
+    }
+    throw MCPError::invalidParams("Missing text argument: " + name);
+}
+
+/// The texts of the content's text blocks, one after another.
+std::string sampledText(const Sampling::Message::Content& content) {
+    std::string text;
+    for (const auto& block : content.asArray()) {
+        if (const auto* piece = std::get_if<content::Text>(&block.value)) text += piece->text;
+    }
+    return text;
+}
+
+CallTool::Result refusal(std::string text) {
+    return CallTool::Result{{Tool::Content::text(std::move(text))}, std::nullopt, true};
+}
+
+std::string outcomeText(const CreateElicitation::Result& result) {
+    auto content = result.content ? platform::json::write(platform::json::encode(*result.content)) : "{}";
+    return "action=" + std::string(rawValue(result.action)) + ", content=" + content;
+}
+
+/// Waits, a little and bounded, until the session's GET stream has opened. Requests to the client
+/// travel on that stream only, and the suite's client sometimes opens it only after calling the
+/// tool: a request sent before would wait in the event store for a resumption that never comes.
+asio::awaitable<void> awaitEventStream(const std::shared_ptr<Server>& server) {
+    auto transport = std::dynamic_pointer_cast<StatefulHTTPServerTransport>(server->connection());
+    if (!transport) co_return;
+    auto opened = [&transport] {
+        for (const auto& event : transport->storedEvents()) {
+            if (event.streamID() == StatefulHTTPServerTransport::standaloneStreamID) return true;
+        }
+        return false;
+    };
+    for (int attempt = 0; attempt < 100 && !opened(); ++attempt) co_await platform::sleepFor(20ms);
+}
+
+/// Asks the client to fill in `schema`, when it said it can.
+asio::awaitable<CallTool::Result> elicit(std::shared_ptr<Server> server, std::string message,
+                                         Elicitation::RequestSchema schema, std::string prefix) {
+    const auto& capabilities = server->clientCapabilities();
+    if (!capabilities || !capabilities->elicitation) co_return refusal("The client does not support elicitation");
+    co_await awaitEventStream(server);
+    auto result = co_await server->requestElicitation(std::move(message), std::move(schema));
+    co_return CallTool::Result{{Tool::Content::text(prefix + outcomeText(result))}};
+}
+
+Elicitation::RequestSchema schemaOf(std::string_view json) {
+    return Elicitation::RequestSchema::fromJSON(platform::json::parse(json));
 }
 
 asio::awaitable<void> logInfo(std::shared_ptr<Server> server, std::string message) {
@@ -66,7 +133,7 @@ const std::vector<FixtureTool>& fixtureTools() {
          }},
         {Tool("test_image_content", std::nullopt, "Returns an image", noArguments()),
          [](std::shared_ptr<Server>, CallTool::Parameters) -> asio::awaitable<CallTool::Result> {
-             co_return CallTool::Result{{Tool::Content::image(std::string(kPNG), "image/png")}};
+             co_return CallTool::Result{{Tool::Content::image(std::string(kFixturePNG), "image/png")}};
          }},
         {Tool("test_audio_content", std::nullopt, "Returns a sound", noArguments()),
          [](std::shared_ptr<Server>, CallTool::Parameters) -> asio::awaitable<CallTool::Result> {
@@ -80,7 +147,7 @@ const std::vector<FixtureTool>& fixtureTools() {
         {Tool("test_multiple_content_types", std::nullopt, "Returns text, an image and a resource", noArguments()),
          [](std::shared_ptr<Server>, CallTool::Parameters) -> asio::awaitable<CallTool::Result> {
              co_return CallTool::Result{{text("Multiple content types test:"),
-                                         Tool::Content::image(std::string(kPNG), "image/png"),
+                                         Tool::Content::image(std::string(kFixturePNG), "image/png"),
                                          embedded("test://mixed-content-resource", "application/json",
                                                   R"({"test":"data","value":123})")}};
          }},
@@ -128,6 +195,70 @@ const std::vector<FixtureTool>& fixtureTools() {
          [](std::shared_ptr<Server>, CallTool::Parameters) -> asio::awaitable<CallTool::Result> {
              co_return CallTool::Result{{text("Schema tool called")}};
          }},
+        {Tool("test_sampling", std::nullopt, "Asks the client's model to answer a prompt",
+              stringArguments({{"prompt", "The prompt to send to the LLM"}})),
+         [](std::shared_ptr<Server> server, CallTool::Parameters params) -> asio::awaitable<CallTool::Result> {
+             auto prompt = textArgument(params, "prompt");
+             const auto& capabilities = server->clientCapabilities();
+             if (!capabilities || !capabilities->sampling) co_return refusal("The client does not support sampling");
+             co_await awaitEventStream(server);
+             std::vector<Sampling::Message> messages{Sampling::Message::user(std::move(prompt))};
+             auto result = co_await server->requestSampling(std::move(messages), std::nullopt, std::nullopt,
+                                                            std::nullopt, std::nullopt, 100);
+             co_return CallTool::Result{{text("LLM response: " + sampledText(result.content))}};
+         }},
+        {Tool("test_elicitation", std::nullopt, "Asks the user for a name and an email address",
+              stringArguments({{"message", "The message to show the user"}})),
+         [](std::shared_ptr<Server> server, CallTool::Parameters params) -> asio::awaitable<CallTool::Result> {
+             auto message = textArgument(params, "message");
+             auto result = co_await elicit(server, std::move(message), schemaOf(R"({
+                 "type": "object",
+                 "properties": {"username": {"type": "string", "description": "User's response"},
+                                "email": {"type": "string", "description": "User's email address"}},
+                 "required": ["username", "email"]})"),
+                 "User response: ");
+             co_return result;
+         }},
+        {Tool("test_elicitation_sep1034_defaults", std::nullopt, "Asks for values that all have defaults",
+              noArguments()),
+         [](std::shared_ptr<Server> server, CallTool::Parameters) -> asio::awaitable<CallTool::Result> {
+             auto result = co_await elicit(server, "Please review and update the form fields with defaults",
+                                           schemaOf(R"({
+                 "type": "object",
+                 "properties": {
+                     "name": {"type": "string", "description": "User name", "default": "John Doe"},
+                     "age": {"type": "integer", "description": "User age", "default": 30},
+                     "score": {"type": "number", "description": "User score", "default": 95.5},
+                     "status": {"type": "string", "description": "User status",
+                                "enum": ["active", "inactive", "pending"], "default": "active"},
+                     "verified": {"type": "boolean", "description": "Verification status", "default": true}}})"),
+                                           "Elicitation completed: ");
+             co_return result;
+         }},
+        {Tool("test_elicitation_sep1330_enums", std::nullopt, "Asks for a choice in every enumeration form",
+              noArguments()),
+         [](std::shared_ptr<Server> server, CallTool::Parameters) -> asio::awaitable<CallTool::Result> {
+             auto result = co_await elicit(server, "Please select options from the enum fields", schemaOf(R"({
+                 "type": "object",
+                 "properties": {
+                     "untitledSingle": {"type": "string", "description": "Choose an option",
+                                        "enum": ["option1", "option2", "option3"]},
+                     "titledSingle": {"type": "string", "description": "Choose a titled option",
+                                      "oneOf": [{"const": "value1", "title": "First Option"},
+                                                {"const": "value2", "title": "Second Option"},
+                                                {"const": "value3", "title": "Third Option"}]},
+                     "legacyEnum": {"type": "string", "description": "Choose a legacy option",
+                                    "enum": ["opt1", "opt2", "opt3"],
+                                    "enumNames": ["Option One", "Option Two", "Option Three"]},
+                     "untitledMulti": {"type": "array", "description": "Choose several options",
+                                       "items": {"type": "string", "enum": ["option1", "option2", "option3"]}},
+                     "titledMulti": {"type": "array", "description": "Choose several titled options",
+                                     "items": {"anyOf": [{"const": "value1", "title": "First Choice"},
+                                                         {"const": "value2", "title": "Second Choice"},
+                                                         {"const": "value3", "title": "Third Choice"}]}}}})"),
+                                           "Elicitation completed: ");
+             co_return result;
+         }},
     };
     return tools;
 }
@@ -138,8 +269,12 @@ std::shared_ptr<Server> makeConformanceServer() {
     Server::Capabilities capabilities;
     capabilities.tools = Server::Capabilities::Tools{false};
     capabilities.logging = Server::Capabilities::Logging{};
+    capabilities.completions = Server::Capabilities::Completions{};
+    capabilities.prompts = Server::Capabilities::Prompts{false};
+    capabilities.resources = Server::Capabilities::Resources{true, false};
     auto server = Server::create("inkwarden-conformance-fixture", "1.0.0", std::nullopt, std::nullopt, capabilities);
     registerConformanceTools(*server);
+    registerConformanceFeatures(*server);
     server->withMethodHandler<SetLoggingLevel>([](SetLoggingLevel::Parameters) -> asio::awaitable<Empty> {
         co_return Empty{};
     });

@@ -42,15 +42,6 @@ Tool::Content::Resource decodeResource(const boost::json::object& object) {
             optional<Metadata>(object, "_meta")};
 }
 
-Tool::Content::ResourceLink decodeResourceLink(const boost::json::object& object) {
-    return {required<std::string>(object, "uri"),
-            required<std::string>(object, "name"),
-            optional<std::string>(object, "title"),
-            optional<std::string>(object, "description"),
-            optional<std::string>(object, "mimeType"),
-            optional<Resource::Annotations>(object, "annotations")};
-}
-
 }  // namespace
 
 Tool::Annotations::Annotations(std::optional<std::string> title, std::optional<bool> readOnlyHint,
@@ -117,14 +108,12 @@ boost::json::value Tool::Content::toJSON() const {
                 json.emplace("resource", block.resource.toJSON());
             } else {
                 json.emplace("type", "resource_link");
-                json.emplace("uri", block.uri);
-                json.emplace("name", block.name);
-                putOptional(json, "title", block.title);
-                putOptional(json, "description", block.description);
-                putOptional(json, "mimeType", block.mimeType);
+                detail::writeContent(json, block);
             }
-            putOptionalCodable(json, "annotations", block.annotations);
-            if constexpr (!std::is_same_v<Block, ResourceLink>) putOptionalCodable(json, "_meta", block.meta);
+            if constexpr (!std::is_same_v<Block, ResourceLink>) {
+                putOptionalCodable(json, "annotations", block.annotations);
+                putOptionalCodable(json, "_meta", block.meta);
+            }
         },
         value);
     return json;
@@ -137,7 +126,7 @@ Tool::Content Tool::Content::fromJSON(const boost::json::value& json) {
     if (type == "image") return decodeMedia<Image>(object);
     if (type == "audio") return decodeMedia<Audio>(object);
     if (type == "resource") return decodeResource(object);
-    if (type == "resource_link") return decodeResourceLink(object);
+    if (type == "resource_link") return detail::readResourceLink(object);
     throw platform::json::DecodingError(platform::json::DecodingError::Kind::dataCorrupted,
                                         "Unknown tool content type", {"type"});
 }

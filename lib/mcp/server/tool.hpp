@@ -9,6 +9,7 @@
 
 #include <boost/json/value.hpp>
 
+#include "mcp/base/content_block.hpp"
 #include "mcp/base/icon.hpp"
 #include "mcp/base/metadata.hpp"
 #include "mcp/base/resource.hpp"
@@ -83,16 +84,9 @@ struct Tool {
             bool operator==(const Resource&) const = default;
         };
 
-        /// The one case without "_meta": a "_meta" member on the wire is dropped.
-        struct ResourceLink {
-            std::string uri;
-            std::string name;
-            std::optional<std::string> title = std::nullopt;
-            std::optional<std::string> description = std::nullopt;
-            std::optional<std::string> mimeType = std::nullopt;
-            std::optional<mcp::Resource::Annotations> annotations = std::nullopt;
-            bool operator==(const ResourceLink&) const = default;
-        };
+        /// The one case without "_meta": a "_meta" member on the wire is dropped. The same link
+        /// as in prompt and sampling content.
+        using ResourceLink = content::ResourceLink;
 
         using Case = std::variant<Text, Image, Audio, Resource, ResourceLink>;
 
