@@ -36,12 +36,13 @@ double secondsSince1970() {
 
 InkwardenApp::InkwardenApp(QObject* parent)
     : QObject(parent),
+      mainThread_(std::make_unique<QtMainThread>()),
       signatures_(scheduler_),
-      tools_(mainThread_, status_, signatures_),
-      exchange_(mainThread_, status_, tools_),
+      tools_(*mainThread_, status_, signatures_),
+      exchange_(*mainThread_, status_, tools_),
       work_(runtime_.get_executor()),
       host_(MCPHost::create(
-          runtime_.get_executor(), mainThread_, status_,
+          runtime_.get_executor(), *mainThread_, status_,
           [this](mcp::HTTPRequest request, std::string token) { return exchange_.handle(std::move(request), std::move(token)); })),
       runtimeThread_([this] { runtime_.run(); }),
       signals_(new TerminationSignals(this)) {
@@ -72,6 +73,9 @@ InkwardenApp::~InkwardenApp() {
     runtime_.stop();
     runtimeThread_.join();
     host_.reset();
+    // Jobs still queued for the main thread go with it; their waiters then resume onto the
+    // stopped runtime, which must still exist, so they cannot outlive it.
+    mainThread_.reset();
 }
 
 void InkwardenApp::restartHost() { boost::asio::co_spawn(runtime_, host_->start(), boost::asio::detached); }

@@ -40,7 +40,7 @@ public:
     HostStatus& hostStatus() noexcept { return status_; }
     SignatureStore& signatureStore() noexcept { return signatures_; }
     Tools& tools() noexcept { return tools_; }
-    MainThread& mainThread() noexcept { return mainThread_; }
+    MainThread& mainThread() noexcept { return *mainThread_; }
     RequestGate& requestGate() noexcept { return gate_; }
     MenuView& panel() const noexcept;
     TrayPanel& tray() const noexcept { return *tray_; }
@@ -50,7 +50,8 @@ private:
     MenuView* makePanel();
     void listenForKnocks();
 
-    QtMainThread mainThread_;
+    // Let go first on the way out, while the runtime its waiters resume on still exists.
+    std::unique_ptr<QtMainThread> mainThread_;
     QtScheduler scheduler_;
     RequestGate gate_{scheduler_};
     ApprovalRequest approval_{gate_};
