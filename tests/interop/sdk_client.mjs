@@ -101,10 +101,12 @@ async function useTheTools(client) {
   assert.equal(fields.company_text, '');
   assert.equal(fields.has_stamp, false);
 
-  // Wrong arguments are the tool's error, answered as a result, not a protocol error.
-  const refused = await client.callTool({ name: 'set_company_text', arguments: { text: 5 } });
+  // Arguments the tool refuses are its error, answered as a result, not a protocol error; a text
+  // over the line limit is refused before any window would open.
+  const refused = await client.callTool({ name: 'set_company_text', arguments: { text: 'a\nb\nc\nd\ne\nf\ng' } });
   assert.equal(refused.isError, true, JSON.stringify(refused));
   assert.equal(refused.content[0].type, 'text');
+  assert.match(refused.content[0].text, /at most 6 lines/);
 }
 
 before(async () => {
