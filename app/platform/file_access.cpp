@@ -16,20 +16,6 @@ namespace {
     throw std::system_error(error, std::generic_category(), path.string());
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const noexcept { return fd_; }
-
-private:
-    int fd_;
-};
-
 }  // namespace
 
 std::string readRegularFile(const std::filesystem::path& path, std::uintmax_t maxBytes) {

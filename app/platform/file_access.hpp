@@ -1,11 +1,28 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace inkwarden {
+
+/// An open file descriptor, closed on every path.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const noexcept { return fd_; }
+
+private:
+    int fd_;
+};
 
 /// The largest file the application reads whole (a document, a stamp image).
 inline constexpr std::uintmax_t kMaxReadableFileBytes = 256ull << 20;

@@ -21,21 +21,6 @@ namespace {
     throw std::system_error(errno, std::generic_category(), what);
 }
 
-/// An open descriptor closed on every path.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const noexcept { return fd_; }
-
-private:
-    int fd_;
-};
-
 }  // namespace
 
 SettingsFile::SettingsFile(std::filesystem::path path) : path_(std::move(path)) {}
