@@ -513,39 +513,52 @@ TEST(StdioBridgeTest, CarriesASessionToTheRealHost) {
 }
 
 TEST(StdioBridgeTest, EndsWhenItsParentIsGoneEvenWithARequestInFlight) {
-    std::atomic<bool> received = false;
-    FakeApplication app([&](const RecordedRequest&, std::size_t) {
-        received = true;
-        return Answer::after(600s);  // answered long after the test
-    });
-    int input[2], output[2], release[2];
+    int input[2], output[2], release[2], endpoint[2];
     ASSERT_EQ(::pipe(input), 0);
     ASSERT_EQ(::pipe(output), 0);
     ASSERT_EQ(::pipe(release), 0);
+    ASSERT_EQ(::pipe(endpoint), 0);
     std::string line = "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"ping\"}\n";
     ASSERT_EQ(::write(input[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
 
-    auto options = optionsFor(app.endpoint());
-    options.parentCheckInterval = 20ms;
-    options.input = input[0];
-    options.output = output[1];
-
+    // Both processes are forked before the fake application starts its thread: a fork of a
+    // threaded process may inherit a lock held by another thread (the sanitizers' allocator).
     pid_t parent = ::fork();
     ASSERT_GE(parent, 0);
     if (parent == 0) {
         // The relay's parent, which lives until the test lets it go. The input stays open in
         // the test, so only the parent check can end the relay.
-        if (::fork() == 0) StdioBridge(options).run();
+        ::close(endpoint[1]);
+        if (::fork() == 0) {
+            std::string url;
+            char byte;
+            while (::read(endpoint[0], &byte, 1) == 1 && byte != '\n') url += byte;
+            auto options = optionsFor(url);
+            options.parentCheckInterval = 20ms;
+            options.input = input[0];
+            options.output = output[1];
+            StdioBridge(options).run();
+            ::_exit(0);
+        }
         char byte;
         auto got = ::read(release[0], &byte, 1);
         ::_exit(got == 1 ? 0 : 1);
     }
     ::close(output[1]);
     ::close(release[0]);
+    ::close(endpoint[0]);
+
+    std::atomic<bool> received = false;
+    FakeApplication app([&](const RecordedRequest&, std::size_t) {
+        received = true;
+        return Answer::after(600s);  // answered long after the test
+    });
+    auto url = app.endpoint() + "\n";
+    ASSERT_EQ(::write(endpoint[1], url.data(), url.size()), static_cast<ssize_t>(url.size()));
 
     for (auto until = std::chrono::steady_clock::now() + 20s; !received && std::chrono::steady_clock::now() < until;)
         std::this_thread::sleep_for(5ms);
-    ASSERT_TRUE(received);
+    EXPECT_TRUE(received);
     ASSERT_EQ(::write(release[1], "x", 1), 1);
     int status = -1;
     ASSERT_EQ(::waitpid(parent, &status, 0), parent);
@@ -556,7 +569,7 @@ TEST(StdioBridgeTest, EndsWhenItsParentIsGoneEvenWithARequestInFlight) {
     ASSERT_EQ(::poll(&watch, 1, 20000), 1) << "the relay outlived its parent";
     char buffer[256];
     EXPECT_EQ(::read(output[0], buffer, sizeof buffer), 0);
-    for (int fd : {input[0], input[1], output[0], release[1]}) ::close(fd);
+    for (int fd : {input[0], input[1], output[0], release[1], endpoint[1]}) ::close(fd);
 }
 
 }  // namespace
