@@ -252,6 +252,18 @@ TEST_F(RequestSignatureTest, CompanyTextAndStampFollowWhatIsSetUpAndKept) {
     }
 }
 
+TEST_F(RequestSignatureTest, StoredStampThatIsNoImageCountsAsNone) {
+    // The window cannot show it, so the user never had the choice to leave it out.
+    writeFile(CompanyStamp::url(), "not an image");
+    Tools::Arguments arguments = reason();
+    arguments["stamp"] = mcp::Value(true);
+    const auto answer = result(arguments);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_FALSE(shown[0].stamp);
+    EXPECT_EQ(answer.at("stamp_note"), SignatureTool::kNoStamp);
+    EXPECT_FALSE(answer.contains("stamp_path"));
+}
+
 TEST_F(RequestSignatureTest, UnansweredWindowsAndEmptyInkFailAndFreeTheGate) {
     struct Case {
         const char* name;
