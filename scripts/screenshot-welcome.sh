@@ -40,7 +40,7 @@ import -window "$window" "$out/welcome.png"
 
 # The first step's button sits at the right edge of its row.
 eval "$(xdotool getwindowgeometry --shell "$window")"
-xdotool mousemove --window "$window" $((WIDTH - 44 - 40)) "${COPY_Y:-232}" click 1
+xdotool mousemove --window "$window" $((WIDTH - 44 - 40)) "${COPY_Y:-252}" click 1
 sleep 0.5
 import -window "$window" "$out/welcome-copied.png"
 
