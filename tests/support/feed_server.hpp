@@ -13,6 +13,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -51,7 +52,9 @@ private:
 
 public:
 
-    explicit ScriptedHttpServer(Script script) : script_(std::move(script)) {
+    /// With `certificate`, the server speaks TLS.
+    explicit ScriptedHttpServer(Script script, std::optional<TestCertificate> certificate = std::nullopt)
+        : script_(std::move(script)) {
         server_ = std::make_unique<LoopbackHttpServer>(
             io_.get_executor(), [this](std::shared_ptr<LoopbackHttpServer::Exchange> exchange) -> boost::asio::awaitable<void> {
                 auto reply = script_(exchange->request());
@@ -62,7 +65,8 @@ public:
                     co_return;
                 }
                 co_await exchange->respond(reply.status, {}, std::move(reply.body));
-            });
+            },
+            std::move(certificate));
         thread_ = std::thread([this] { io_.run(); });
     }
 

@@ -137,6 +137,16 @@ TEST_F(UpdateCheckTest, FailsWithoutWaitingWhenNothingAnswersOrNothingListens) {
     EXPECT_EQ(check->state().kind, Kind::checking);
 }
 
+TEST_F(UpdateCheckTest, AFeedBehindACertificateTheSystemDoesNotTrustIsNotRead) {
+    ScriptedHttpServer server([](const RecordedRequest&) { return ScriptedHttpServer::Reply{200, kFeed}; },
+                              testing_support::TestCertificate::make({"IP:127.0.0.1"}));
+    auto check = makeCheck(server);
+    ASSERT_EQ(server.url("/").rfind("https://", 0), 0u);
+    EXPECT_EQ(checked(*check).kind, Kind::failed);
+    EXPECT_TRUE(server.requests().empty()) << "nothing is asked over a connection that failed its check";
+    EXPECT_EQ(AppSettings::lastUpdateCheck(), 0);
+}
+
 TEST_F(UpdateCheckTest, ACheckWhileCheckingStartsNoSecondRequest) {
     ScriptedHttpServer server([](const RecordedRequest&) { return ScriptedHttpServer::Reply{200, kFeed}; });
     auto check = makeCheck(server, "42");
