@@ -24,6 +24,7 @@
 #include "ui/menu_row.hpp"
 #include "ui/menu_view.hpp"
 #include "ui/signatures_section.hpp"
+#include "ui/welcome_view.hpp"
 
 namespace {
 
@@ -125,12 +126,16 @@ TEST_F(SignatureOverHttpTest, PanelTryOutSignsAndDeletesTheFiles) {
 
 TEST_F(SignatureOverHttpTest, WelcomeTryOutThatIsCancelledLeavesNoFile) {
     inkwarden::InkwardenApp app;
-    app.openSignatureTryOut();
+    app.signatureStore().save("handed out a moment ago", "signature", "png");
+    app.welcomeWindow().show();
+    QTest::mouseClick(app.welcomeWindow().view()->findChild<QPushButton*>("tryItButton"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([] { return shownSignatureView() != nullptr; }, 20000));
     auto* view = shownSignatureView();
     EXPECT_EQ(view->findChild<QLabel*>("title")->text(), "Inkwarden asks for your signature");
+    EXPECT_TRUE(app.welcomeWindow().window()->isVisible()) << "the welcome window stays open behind it";
     QTest::mouseClick(view->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !app.requestGate().isOpen(); }, 20000));
+    // Whatever the outcome, the try-out ends with no signature file left.
     EXPECT_EQ(app.signatureStore().count(), 0);
 }
 
