@@ -207,6 +207,17 @@ TEST_F(EvdevVirtualTouchpadTest, UnpluggingCancelsTheFingerDown) {
     EXPECT_EQ(touches[1].finger, 4);
 }
 
+TEST_F(EvdevVirtualTouchpadTest, ATouchpadHeldByAnotherProgramIsNotUsed) {
+    // Untaken, the fingers would also move the pointer and click wherever it went.
+    const int other = ::open(pad->node().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::ioctl(other, EVIOCGRAB, 1), 0);
+    EXPECT_FALSE(startCollecting());
+    ::ioctl(other, EVIOCGRAB, 0);
+    ::close(other);
+    EXPECT_TRUE(startCollecting());
+}
+
 }  // namespace
 
 #endif
