@@ -15,6 +15,13 @@ struct Placement {
     bool operator==(const Placement&) const = default;
 };
 
+/// A placement on one page, the page counted from 0.
+struct PagePlacement {
+    int page = 0;
+    Placement place;
+    bool operator==(const PagePlacement&) const = default;
+};
+
 /// One document to sign, as a tool read it from its arguments.
 struct SigningRequest {
     /// The file name shown to the user and used for the signed PDF.
@@ -31,9 +38,11 @@ struct SigningRequest {
 
 /// One signed document as the signing window hands it back.
 struct SignedDocument {
+    /// The whole signed PDF.
     std::string pdf;
-    /// Counted from 1.
+    /// The page that carries the signature, counted from 1.
     std::int64_t page = 1;
+    /// A picture of that page after signing, when one could be made.
     std::optional<std::string> pagePNG;
     bool includedCompanyText = false;
     bool includedStamp = false;
