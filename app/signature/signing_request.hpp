@@ -15,6 +15,13 @@ struct Placement {
     bool operator==(const Placement&) const = default;
 };
 
+/// A placement on one page, the page counted from 0.
+struct PagePlacement {
+    int page = 0;
+    Placement place;
+    bool operator==(const PagePlacement&) const = default;
+};
+
 /// One document to sign, as a tool read it from its arguments.
 struct SigningRequest {
     /// The file name shown to the user and used for the signed PDF.
