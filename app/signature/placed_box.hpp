@@ -1,7 +1,7 @@
 #pragma once
 
 #include "signature/pages_layout.hpp"
-#include "signature/signing_request.hpp"
+#include "signature/signing_model.hpp"
 
 #include <QImage>
 #include <QPointF>
@@ -14,23 +14,6 @@
 #include <string>
 
 namespace inkwarden {
-
-/// One movable box the pages view draws.
-struct PlacedItem {
-    /// "signature" or "stamp".
-    std::string id;
-    /// Null while nothing is drawn.
-    QImage image;
-    QString label;
-    /// Image width / height.
-    double aspect = 1;
-    /// The image's width as a share of W; its height on the page is width × W / aspect.
-    double width = 0;
-    /// Share of the image's height, from its top, where the box's bottom line runs.
-    double baseline = 1;
-    /// The placement the box reads and moves.
-    PagePlacement* placed = nullptr;
-};
 
 /// The box's rectangle in column points, moved by a drag under way. Needs at least one page.
 QRectF boxRect(const PlacedItem& item, const PagesLayout& layout, QPointF drag = {});

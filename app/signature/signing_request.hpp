@@ -15,7 +15,7 @@ struct Placement {
     bool operator==(const Placement&) const = default;
 };
 
-/// A placement on one page, the page counted from 0.
+/// A box on one page; the page is counted from 0.
 struct PagePlacement {
     int page = 0;
     Placement place;
@@ -38,9 +38,11 @@ struct SigningRequest {
 
 /// One signed document as the signing window hands it back.
 struct SignedDocument {
+    /// The whole signed PDF.
     std::string pdf;
-    /// Counted from 1.
+    /// The page that carries the signature, counted from 1.
     std::int64_t page = 1;
+    /// A picture of that page after signing, when one could be made.
     std::optional<std::string> pagePNG;
     bool includedCompanyText = false;
     bool includedStamp = false;
