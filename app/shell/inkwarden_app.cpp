@@ -18,9 +18,11 @@
 #include "shell/app_settings.hpp"
 #include "shell/settings_store.hpp"
 #include "signature/company_profile_tools.hpp"
+#include "signature/signature_tool.hpp"
 #include "ui/company_section.hpp"
 #include "ui/connection_section.hpp"
 #include "ui/menu_view.hpp"
+#include "ui/signatures_section.hpp"
 #include "ui/status_header.hpp"
 #include "ui/symbol.hpp"
 
@@ -49,6 +51,7 @@ InkwardenApp::InkwardenApp(QObject* parent)
     connect(signals_, &TerminationSignals::received, this, [] { QCoreApplication::quit(); });
     // The approval tools are in the catalog before the host serves its first request.
     CompanyProfileTools::install(tools_, approval_, Activity::note);
+    SignatureTool::install(tools_, capture_);
     // Start-up first: the host begins listening while the panel is being built.
     runStartup(startupSteps());
     tray_ = std::make_unique<TrayPanel>(makePanel(), QSystemTrayIcon::isSystemTrayAvailable());
@@ -78,6 +81,10 @@ InkwardenApp::~InkwardenApp() {
     mainThread_.reset();
 }
 
+void InkwardenApp::openSignatureTryOut() {
+    QTimer::singleShot(0, this, [this] { tryOut_.fromWelcome(); });
+}
+
 void InkwardenApp::restartHost() { boost::asio::co_spawn(runtime_, host_->start(), boost::asio::detached); }
 
 MenuView& InkwardenApp::panel() const noexcept { return static_cast<MenuView&>(*tray_->panel()); }
@@ -104,6 +111,12 @@ StartupSteps InkwardenApp::startupSteps() {
 MenuView* InkwardenApp::makePanel() {
     auto* panel = new MenuView;
     panel->header()->follow(status_, [] { return static_cast<long long>(AppSettings::port()); });
+    auto* signatures = new SignaturesSection(
+        signatures_, [this](std::function<void(bool)> done) { tryOut_.fromPanel(std::move(done)); },
+        [this] {
+            if (tray_) tray_->panel()->close();
+        });
+    panel->setSection(MenuView::Section::signatures, signatures);
     auto* company = new CompanySection(CompanySection::chooseStampFile, Activity::note);
     panel->setSection(MenuView::Section::company, company);
     connect(panel, &MenuView::aboutToShow, company, &CompanySection::refresh);

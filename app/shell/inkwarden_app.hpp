@@ -16,7 +16,9 @@
 #include "shell/startup.hpp"
 #include "signature/approval_request.hpp"
 #include "signature/request_gate.hpp"
+#include "signature/signature_capture.hpp"
 #include "signature/signature_store.hpp"
+#include "signature/signature_try_out.hpp"
 
 namespace inkwarden {
 
@@ -36,6 +38,10 @@ public:
 
     /// Starts the host anew with the port and token stored now, without waiting for it.
     void restartHost();
+
+    /// Opens the welcome window's trial signature: the signature window through the request
+    /// gate, nothing sent anywhere, every signature file deleted afterwards.
+    void openSignatureTryOut();
 
     HostStatus& hostStatus() noexcept { return status_; }
     SignatureStore& signatureStore() noexcept { return signatures_; }
@@ -58,6 +64,8 @@ private:
     HostStatus status_;
     SignatureStore signatures_;
     Tools tools_;
+    SignatureCapture capture_{gate_, signatures_};
+    SignatureTryOut tryOut_{capture_, signatures_};
     HostExchange exchange_;
     // Declared after what its tasks use, so it goes first.
     boost::asio::io_context runtime_;

@@ -3,7 +3,9 @@
 #include "signature/pdf_geometry.hpp"
 
 #include <qpdf/Buffer.hh>
+#include <qpdf/Pl_Buffer.hh>
 #include <qpdf/Pl_Discard.hh>
+#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -12,6 +14,7 @@
 
 #include <charconv>
 #include <map>
+#include <set>
 
 namespace inkwarden {
 
@@ -28,6 +31,24 @@ std::string number(double value) {
     if (result.back() == '.') result.pop_back();
     if (result == "-0") result = "0";
     return result;
+}
+
+/// `data` deflated.
+std::string deflated(std::string_view data) {
+    Pl_Buffer buffer("deflated");
+    Pl_Flate flate("deflate", &buffer, Pl_Flate::a_deflate);
+    flate.write(reinterpret_cast<const unsigned char*>(data.data()), data.size());
+    flate.finish();
+    auto bytes = buffer.getBufferSharedPointer();
+    return std::string(reinterpret_cast<const char*>(bytes->getBuffer()), bytes->getSize());
+}
+
+/// A stream of `data` deflated, with `dictionary`.
+QPDFObjectHandle deflatedStream(QPDF& pdf, std::string_view data, QPDFObjectHandle dictionary) {
+    auto stream = QPDFObjectHandle::newStream(&pdf, deflated(data));
+    dictionary.replaceKey("/Filter", QPDFObjectHandle::newName("/FlateDecode"));
+    stream.replaceDict(dictionary);
+    return stream;
 }
 
 /// An RGB image XObject with the image's alpha as its soft mask (none when fully opaque).
@@ -58,14 +79,8 @@ QPDFObjectHandle imageXObject(QPDF& pdf, const QImage& source) {
         d.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
         return d;
     };
-    // The writer compresses both streams.
-    auto result = QPDFObjectHandle::newStream(&pdf, std::move(rgb));
-    result.replaceDict(dictionary("/DeviceRGB"));
-    if (!opaque) {
-        auto mask = QPDFObjectHandle::newStream(&pdf, std::move(alpha));
-        mask.replaceDict(dictionary("/DeviceGray"));
-        result.getDict().replaceKey("/SMask", mask);
-    }
+    auto result = deflatedStream(pdf, rgb, dictionary("/DeviceRGB"));
+    if (!opaque) result.getDict().replaceKey("/SMask", deflatedStream(pdf, alpha, dictionary("/DeviceGray")));
     return result;
 }
 
@@ -125,6 +140,10 @@ std::string written(QPDF& pdf) {
     QPDFWriter writer(pdf);
     writer.setOutputMemory();
     writer.setPreserveEncryption(false);
+    // Streams go out as they are: the pages' own content keeps its compression, and the few
+    // bytes that place each page are not worth a compressor each.
+    writer.setCompressStreams(false);
+    writer.setDecodeLevel(qpdf_dl_none);
     writer.write();
     return bytesOf(writer);
 }
@@ -133,6 +152,27 @@ std::string written(QPDF& pdf) {
 void requireReadableContent(QPDFPageObjectHelper& page) {
     Pl_Discard discard;
     page.pipeContents(&discard);
+}
+
+/// A form XObject drawing `page` as it is (in its own space). A page with one content stream
+/// of its own lends that stream, still compressed; any other gets a copy of its content.
+QPDFObjectHandle pageForm(QPDFPageObjectHelper& page, std::set<QPDFObjGen>& lent) {
+    auto contents = page.getObjectHandle().getKey("/Contents");
+    if (contents.isStream() && contents.isIndirect() && lent.insert(contents.getObjGen()).second) {
+        auto dictionary = contents.getDict();
+        dictionary.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+        dictionary.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+        auto resources = page.getAttribute("/Resources", false);
+        dictionary.replaceKey("/Resources", resources.isDictionary() ? resources : QPDFObjectHandle::newDictionary());
+        auto group = page.getObjectHandle().getKey("/Group");
+        if (group.isDictionary()) dictionary.replaceKey("/Group", group);
+        return contents;
+    }
+    auto form = page.getFormXObjectForPage(false);
+    auto data = form.getStreamData(qpdf_dl_all);
+    form.replaceStreamData(deflated(std::string_view(reinterpret_cast<const char*>(data->getBuffer()), data->getSize())),
+                           QPDFObjectHandle::newName("/FlateDecode"), QPDFObjectHandle::newNull());
+    return form;
 }
 
 }  // namespace
@@ -153,6 +193,7 @@ std::optional<std::string> SignedPDF::write(std::string_view source, const std::
         PageBuilder builder(output);
         auto pages = inputPages.getAllPages();
         std::vector<std::vector<const Overlay*>> onPage(pages.size());
+        std::set<QPDFObjGen> lent;
         for (const auto& overlay : overlays) {
             if (overlay.page >= 0 && static_cast<std::size_t>(overlay.page) < pages.size())
                 onPage[overlay.page].push_back(&overlay);
@@ -162,7 +203,7 @@ std::optional<std::string> SignedPDF::write(std::string_view source, const std::
             auto geometry = PageGeometry::of(page);
             if (!geometry) return std::nullopt;
             requireReadableContent(page);
-            auto form = page.getFormXObjectForPage(false);
+            auto form = pageForm(page, lent);
             const auto& box = geometry->mediaBox;
             form.getDict().replaceKey("/BBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
                                          box.left(), box.top(), box.right(), box.bottom())));

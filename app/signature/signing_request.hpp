@@ -15,7 +15,7 @@ struct Placement {
     bool operator==(const Placement&) const = default;
 };
 
-/// A box on one page; the page is counted from 0.
+/// A placement on one page, the page counted from 0.
 struct PagePlacement {
     int page = 0;
     Placement place;

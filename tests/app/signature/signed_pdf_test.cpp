@@ -170,6 +170,29 @@ TEST_F(SignedPdfTest, WithoutOverlaysThePagesLookAsBefore) {
     }
 }
 
+TEST_F(SignedPdfTest, PagesSharingOneContentStreamAreEachDrawnTheirOwnWay) {
+    FixturePage page;
+    page.marker = {{0, 0, 100, 50}};
+    auto two = makePdf({page, page});
+    QPDF pdf;
+    pdf.processMemoryFile("fixture", two.data(), two.size());
+    auto pages = QPDFPageDocumentHelper(pdf).getAllPages();
+    auto second = pages[1].getObjectHandle();
+    second.replaceKey("/Contents", pages[0].getObjectHandle().getKey("/Contents"));
+    second.replaceKey("/Rotate", QPDFObjectHandle::newInteger(90));
+    QPDFWriter writer(pdf);
+    writer.setOutputMemory();
+    writer.write();
+    auto buffer = writer.getBufferSharedPointer();
+    auto out = SignedPDF::write(std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize()), {});
+    ASSERT_TRUE(out);
+    RenderedPdf rendered(*out);
+    ASSERT_EQ(rendered.pageCount(), 2);
+    EXPECT_TRUE(isBlack(pixelAt(rendered.render(0), 50, 25)));
+    EXPECT_EQ(rendered.pageSize(1), QSizeF(842, 595));
+    EXPECT_TRUE(isBlack(pixelAt(rendered.render(1), 25, 595 - 50)));
+}
+
 TEST_F(SignedPdfTest, APageThatCannotBeDrawnFailsTheWholeWrite) {
     FixturePage good;
     good.text = "Fine";
