@@ -17,32 +17,30 @@
 #include "shell/activity.hpp"
 #include "shell/app_settings.hpp"
 #include "shell/settings_store.hpp"
+#include "shell/support_mail.hpp"
 #include "signature/company_profile_tools.hpp"
 #include "signature/signature_tool.hpp"
 #include "ui/company_section.hpp"
 #include "ui/connection_section.hpp"
+#include "ui/footer_section.hpp"
 #include "ui/menu_view.hpp"
 #include "ui/signatures_section.hpp"
 #include "ui/status_header.hpp"
 #include "ui/symbol.hpp"
 
 namespace inkwarden {
-namespace {
 
-double secondsSince1970() {
-    using namespace std::chrono;
-    return duration<double>(system_clock::now().time_since_epoch()).count();
-}
+InkwardenApp::InkwardenApp(QObject* parent) : InkwardenApp(UpdateCheck::defaultOptions(), parent) {}
 
-}  // namespace
-
-InkwardenApp::InkwardenApp(QObject* parent)
+InkwardenApp::InkwardenApp(UpdateCheck::Options updates, QObject* parent)
     : QObject(parent),
       mainThread_(std::make_unique<QtMainThread>()),
       signatures_(scheduler_),
       tools_(*mainThread_, status_, signatures_),
       exchange_(*mainThread_, status_, tools_),
       work_(runtime_.get_executor()),
+      updates_(runtime_.get_executor(), *mainThread_, std::move(updates)),
+      welcome_(status_),
       host_(MCPHost::create(
           runtime_.get_executor(), *mainThread_, status_,
           [this](mcp::HTTPRequest request, std::string token) { return exchange_.handle(std::move(request), std::move(token)); })),
@@ -52,6 +50,8 @@ InkwardenApp::InkwardenApp(QObject* parent)
     // The approval tools are in the catalog before the host serves its first request.
     CompanyProfileTools::install(tools_, approval_, Activity::note);
     SignatureTool::install(tools_, capture_);
+    // The welcome window stays open behind the trial signature window.
+    connect(&welcome_, &WelcomeWindow::tryItRequested, this, &InkwardenApp::openSignatureTryOut);
     // Start-up first: the host begins listening while the panel is being built.
     runStartup(startupSteps());
     tray_ = std::make_unique<TrayPanel>(makePanel(), QSystemTrayIcon::isSystemTrayAvailable());
@@ -100,11 +100,10 @@ StartupSteps InkwardenApp::startupSteps() {
         .startHost = [this] { restartHost(); },
         .later = [this](StartupSteps::Action action) { QTimer::singleShot(0, this, action); },
         .hasSeenWelcome = [] { return AppSettings::hasSeenWelcome(); },
-        // The welcome window and the update check join here once they exist.
-        .showWelcome = {},
+        .showWelcome = [this] { welcome_.show(); },
         .lastUpdateCheck = [] { return AppSettings::lastUpdateCheck(); },
         .now = secondsSince1970,
-        .checkForUpdates = {},
+        .checkForUpdates = [this] { updates_.check(); },
     };
 }
 
@@ -127,6 +126,15 @@ MenuView* InkwardenApp::makePanel() {
     connect(&SettingsStore::shared(), &SettingsStore::changed, connection, [connection](const QString& key) {
         if (key == QLatin1String("hasConnectedClient")) connection->refresh();
     });
+    panel->setSection(MenuView::Section::footer,
+                      new FooterSection(updates_, {
+                                                      .showWelcome = [this] { welcome_.show(); },
+                                                      .supportMail = [this] {
+                                                          return SupportMail::url(SupportDiagnostics::gather(status_));
+                                                      },
+                                                      .openUrl = {},
+                                                      .quit = {},
+                                                  }));
     return panel;
 }
 

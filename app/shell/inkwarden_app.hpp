@@ -14,6 +14,8 @@
 #include "host/tools.hpp"
 #include "platform/qt_main_thread.hpp"
 #include "shell/startup.hpp"
+#include "shell/update_check.hpp"
+#include "shell/welcome_window.hpp"
 #include "signature/approval_request.hpp"
 #include "signature/request_gate.hpp"
 #include "signature/signature_capture.hpp"
@@ -34,6 +36,8 @@ class InkwardenApp : public QObject {
 
 public:
     explicit InkwardenApp(QObject* parent = nullptr);
+    /// With the update check's feed, limit and clock given (tests point it at a local server).
+    explicit InkwardenApp(UpdateCheck::Options updates, QObject* parent = nullptr);
     ~InkwardenApp() override;
 
     /// Starts the host anew with the port and token stored now, without waiting for it.
@@ -48,6 +52,8 @@ public:
     Tools& tools() noexcept { return tools_; }
     MainThread& mainThread() noexcept { return *mainThread_; }
     RequestGate& requestGate() noexcept { return gate_; }
+    UpdateCheck& updateCheck() noexcept { return updates_; }
+    WelcomeWindow& welcomeWindow() noexcept { return welcome_; }
     MenuView& panel() const noexcept;
     TrayPanel& tray() const noexcept { return *tray_; }
 
@@ -70,6 +76,8 @@ private:
     // Declared after what its tasks use, so it goes first.
     boost::asio::io_context runtime_;
     boost::asio::executor_work_guard<boost::asio::io_context::executor_type> work_;
+    UpdateCheck updates_;
+    WelcomeWindow welcome_;
     std::shared_ptr<MCPHost> host_;
     std::thread runtimeThread_;
     TerminationSignals* signals_;

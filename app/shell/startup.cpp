@@ -1,11 +1,18 @@
 #include "shell/startup.hpp"
 
+#include <chrono>
+
 namespace inkwarden {
 namespace {
 
 constexpr double kUpdateInterval = 86400;
 
 }  // namespace
+
+double secondsSince1970() {
+    using namespace std::chrono;
+    return duration<double>(system_clock::now().time_since_epoch()).count();
+}
 
 bool updateCheckDue(double lastUpdateCheck, double now) noexcept { return now - lastUpdateCheck > kUpdateInterval; }
 

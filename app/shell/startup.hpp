@@ -24,6 +24,9 @@ struct StartupSteps {
     Action checkForUpdates;
 };
 
+/// The wall clock in seconds since 1970-01-01 00:00 UTC, the unit of "lastUpdateCheck".
+double secondsSince1970();
+
 /// More than a day since the last check (0 for never): exactly one day later is not yet due.
 bool updateCheckDue(double lastUpdateCheck, double now) noexcept;
 

@@ -5,6 +5,8 @@
 #include "signature/company_stamp.hpp"
 #include "signature/tool_error.hpp"
 
+#include <QImage>
+
 #include <boost/json/object.hpp>
 
 #include <memory>
@@ -80,13 +82,15 @@ asio::awaitable<Tools::Contents> SignatureTool::requestSignature(Tools::Argument
             bool hasStamp;
         };
         auto looking = tools_.mainThread().call([] {
-            bool readable = true;
+            // A stored file that is no image was never offered: to the client that is no stamp.
+            bool usable = false;
             try {
-                readRegularFile(CompanyStamp::url());
+                const auto bytes = readRegularFile(CompanyStamp::url());
+                usable = !QImage::fromData(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())))
+                              .isNull();
             } catch (const std::exception&) {
-                readable = false;
             }
-            return Now{!AppSettings::companyText().empty(), readable};
+            return Now{!AppSettings::companyText().empty(), usable};
         });
         const auto now = co_await std::move(looking);
         if (signature.companyText)

@@ -37,15 +37,7 @@ std::string pngBytes() {
     return bytes.toStdString();
 }
 
-/// One tools/call as an AI client posts it, with its name in the client header.
-std::string toolCall(std::uint16_t port, const std::string& name, const std::string& arguments) {
-    const auto body = R"({"jsonrpc":"2.0","id":7,"method":"tools/call","params":{"name":")" + name +
-                      R"(","arguments":)" + arguments + "}}";
-    return "POST /mcp HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-           "\r\nAuthorization: Bearer secret\r\nX-Inkwarden-Client: Claude"
-           "\r\nAccept: application/json, text/event-stream\r\nContent-Type: application/json"
-           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
+using inkwarden::testing::toolCall;
 
 QWidget* shownApprovalView() {
     for (auto* window : QApplication::topLevelWidgets()) {

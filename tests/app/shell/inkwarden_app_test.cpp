@@ -29,6 +29,9 @@
 #include "platform/tray_panel.hpp"
 #include "shell/app_settings.hpp"
 #include "shell/process_entry.hpp"
+#include "shell/startup.hpp"
+#include "shell/welcome_window.hpp"
+#include "support/feed_server.hpp"
 #include "support/qt_application.hpp"
 #include "support/temporary_folder.hpp"
 #include "ui/client_setup.hpp"
@@ -91,6 +94,8 @@ protected:
             settings["port"] = port;
             settings["hasSeenWelcome"] = true;
             settings["connectClient"] = "otherHTTP";
+            // Checked just now: no test reaches out to the real update feed.
+            settings["lastUpdateCheck"] = inkwarden::secondsSince1970();
         });
     }
 
@@ -163,6 +168,50 @@ TEST_F(InkwardenAppTest, QuittingRemovesTheSignatureFilesOfTheRun) {
     QTimer::singleShot(0, [] { QCoreApplication::quit(); });
     QCoreApplication::exec();
     EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST_F(InkwardenAppTest, AFirstLaunchWelcomesAndChecksForUpdatesALaterOneOnlyWhenADayHasPassed) {
+    testing_support::ScriptedHttpServer feed([](const testing_support::RecordedRequest&) {
+        return testing_support::ScriptedHttpServer::Reply{200, R"({"version":"0.1","build":0,"page":"https://example.org/"})"};
+    });
+    auto options = [&feed] {
+        auto options = inkwarden::UpdateCheck::defaultOptions();
+        options.feed = boost::urls::url(feed.url("/version.json"));
+        return options;
+    };
+    using Kind = inkwarden::UpdateCheck::State::Kind;
+    {
+        AppSettings::file().update([](boost::json::object& settings) {
+            settings.erase("hasSeenWelcome");
+            settings.erase("lastUpdateCheck");
+        });
+        inkwarden::InkwardenApp app(options());
+        EXPECT_EQ(app.updateCheck().state().kind, Kind::checking);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return app.updateCheck().state().kind == Kind::current; }, 20000));
+        EXPECT_GT(AppSettings::lastUpdateCheck(), 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return app.welcomeWindow().window() && app.welcomeWindow().window()->isVisible(); }, 20000));
+        EXPECT_FALSE(AppSettings::hasSeenWelcome());
+        app.welcomeWindow().window()->close();
+        EXPECT_TRUE(AppSettings::hasSeenWelcome());
+
+        // The panel's footer follows the same check and reopens the welcome.
+        auto* updateRow = app.panel().findChild<inkwarden::MenuRow*>("updateRow");
+        ASSERT_NE(updateRow, nullptr);
+        EXPECT_EQ(updateRow->subtitle(), QStringLiteral("Inkwarden is up to date."));
+        QCoreApplication::processEvents();
+        QTest::mouseClick(app.panel().findChild<inkwarden::MenuRow*>("setupGuideRow"), Qt::LeftButton, {}, QPoint(4, 4));
+        EXPECT_TRUE(app.welcomeWindow().window()->isVisible());
+    }
+    EXPECT_EQ(feed.requests().size(), 1u);
+
+    AppSettings::setLastUpdateCheck(inkwarden::secondsSince1970() - 3600);
+    {
+        inkwarden::InkwardenApp app(options());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(app.updateCheck().state().kind, Kind::idle);
+        EXPECT_EQ(app.welcomeWindow().window(), nullptr) << "seen before";
+    }
+    EXPECT_EQ(feed.requests().size(), 1u);
 }
 
 // The real executable, next to the test folder in the build tree.

@@ -1,8 +1,6 @@
 #include "shell/inkwarden_app.hpp"
 
 #include <QApplication>
-#include <QBuffer>
-#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -21,34 +19,21 @@
 #include "signature/signature_pad.hpp"
 #include "signature/signature_store.hpp"
 #include "support/qt_application.hpp"
+#include "support/signing_fixtures.hpp"
 #include "support/temporary_folder.hpp"
 #include "ui/menu_row.hpp"
 #include "ui/menu_view.hpp"
 #include "ui/signatures_section.hpp"
+#include "ui/welcome_view.hpp"
 
 namespace {
 
 using namespace std::chrono_literals;
 using inkwarden::AppSettings;
 
-std::string stampPng() {
-    QImage image(90, 60, QImage::Format_ARGB32);
-    image.fill(Qt::darkRed);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes.toStdString();
-}
+std::string stampPng() { return testing_support::imageBytes(90, 60, Qt::darkRed); }
 
-std::string toolCall(std::uint16_t port, const std::string& name, const std::string& arguments) {
-    const auto body = R"({"jsonrpc":"2.0","id":7,"method":"tools/call","params":{"name":")" + name +
-                      R"(","arguments":)" + arguments + "}}";
-    return "POST /mcp HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-           "\r\nAuthorization: Bearer secret\r\nX-Inkwarden-Client: Claude"
-           "\r\nAccept: application/json, text/event-stream\r\nContent-Type: application/json"
-           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
+using inkwarden::testing::toolCall;
 
 QWidget* shownSignatureView() {
     for (auto* window : QApplication::topLevelWidgets()) {
@@ -60,13 +45,8 @@ QWidget* shownSignatureView() {
 
 /// Draws one stroke across the pad with the mouse.
 void sign(QWidget* view) {
-    auto* pad = view->findChild<inkwarden::SignaturePad*>();
-    QTest::mousePress(pad, Qt::LeftButton, {}, {60, 120});
-    for (QPoint point : {QPoint(120, 160), QPoint(200, 110), QPoint(300, 170)}) {
-        QMouseEvent move(QEvent::MouseMove, point, pad->mapToGlobal(point), Qt::NoButton, Qt::LeftButton, {});
-        QApplication::sendEvent(pad, &move);
-    }
-    QTest::mouseRelease(pad, Qt::LeftButton, {}, {300, 170});
+    testing_support::dragMouse(view->findChild<inkwarden::SignaturePad*>(), {60, 120},
+                               {{120, 160}, {200, 110}, {300, 170}});
 }
 
 class SignatureOverHttpTest : public testing::Test {
@@ -146,12 +126,16 @@ TEST_F(SignatureOverHttpTest, PanelTryOutSignsAndDeletesTheFiles) {
 
 TEST_F(SignatureOverHttpTest, WelcomeTryOutThatIsCancelledLeavesNoFile) {
     inkwarden::InkwardenApp app;
-    app.openSignatureTryOut();
+    app.signatureStore().save("handed out a moment ago", "signature", "png");
+    app.welcomeWindow().show();
+    QTest::mouseClick(app.welcomeWindow().view()->findChild<QPushButton*>("tryItButton"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([] { return shownSignatureView() != nullptr; }, 20000));
     auto* view = shownSignatureView();
     EXPECT_EQ(view->findChild<QLabel*>("title")->text(), "Inkwarden asks for your signature");
+    EXPECT_TRUE(app.welcomeWindow().window()->isVisible()) << "the welcome window stays open behind it";
     QTest::mouseClick(view->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !app.requestGate().isOpen(); }, 20000));
+    // Whatever the outcome, the try-out ends with no signature file left.
     EXPECT_EQ(app.signatureStore().count(), 0);
 }
 

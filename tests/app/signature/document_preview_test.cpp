@@ -2,17 +2,12 @@
 
 #include "signature/tool_error.hpp"
 #include "support/qt_application.hpp"
+#include "support/signing_fixtures.hpp"
 
-#include <QBuffer>
-#include <QImage>
-#include <QPainter>
 #include <QPdfDocument>
-#include <QPdfWriter>
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFWriter.hh>
 
 #include <optional>
 #include <vector>
@@ -20,41 +15,11 @@
 namespace inkwarden {
 namespace {
 
-std::string pdfOfPages(int pages) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        QPainter painter(&writer);
-        for (int i = 0; i < pages; ++i) {
-            if (i) writer.newPage();
-            painter.drawText(100, 100, QString("Page %1").arg(i + 1));
-        }
-    }
-    return bytes.toStdString();
-}
-
-/// The same document, encrypted; with a user password it cannot be opened without it.
-std::string encrypted(const std::string& pdf, const char* userPassword) {
-    QPDF document;
-    document.processMemoryFile("source", pdf.data(), pdf.size());
-    QPDFWriter writer(document);
-    writer.setOutputMemory();
-    writer.setR6EncryptionParameters(userPassword, "owner", true, true, true, true, true, true, qpdf_r3p_full, true);
-    writer.write();
-    auto buffer = writer.getBufferSharedPointer();
-    return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
-}
+using testing_support::encryptedPdf;
+using testing_support::pdfOfPages;
 
 std::string image(const char* format, int width, int height) {
-    QImage picture(width, height, QImage::Format_RGB32);
-    picture.fill(Qt::darkGreen);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    picture.save(&buffer, format);
-    return bytes.toStdString();
+    return testing_support::imageBytes(width, height, Qt::darkGreen, format);
 }
 
 std::string errorOf(const std::string& data) {
@@ -109,9 +74,9 @@ TEST_F(DocumentPreviewTest, LockedAndUnreadableDocumentsAreRefused) {
     const std::string locked = DocumentPreview::kLockedText;
     const std::string unreadable = DocumentPreview::kUnreadableText;
     const auto pdf = pdfOfPages(2);
-    EXPECT_EQ(errorOf(encrypted(pdf, "secret")), locked);
+    EXPECT_EQ(errorOf(encryptedPdf(pdf, "secret")), locked);
     // Only an owner password: it opens without one, so it is shown.
-    EXPECT_EQ(errorOf(encrypted(pdf, "")), "(opened)");
+    EXPECT_EQ(errorOf(encryptedPdf(pdf, "")), "(opened)");
     EXPECT_EQ(errorOf(""), unreadable);
     EXPECT_EQ(errorOf("just some text\n"), unreadable);
     EXPECT_EQ(errorOf(std::string("\x00\xff\x13\x37garbage", 11)), unreadable);

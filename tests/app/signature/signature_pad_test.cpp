@@ -1,6 +1,7 @@
 #include "signature/signature_pad.hpp"
 
 #include "support/qt_application.hpp"
+#include "support/signing_fixtures.hpp"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -16,17 +17,7 @@ protected:
         pad.show();
     }
 
-    /// Presses at `from`, moves through `path`, and releases at the last point.
-    void drag(QPoint from, std::vector<QPoint> path) {
-        QTest::mousePress(&pad, Qt::LeftButton, {}, from);
-        QPoint at = from;
-        for (auto point : path) {
-            QMouseEvent move(QEvent::MouseMove, point, pad.mapToGlobal(point), Qt::NoButton, Qt::LeftButton, {});
-            QApplication::sendEvent(&pad, &move);
-            at = point;
-        }
-        QTest::mouseRelease(&pad, Qt::LeftButton, {}, at);
-    }
+    void drag(QPoint from, std::vector<QPoint> path) { testing_support::dragMouse(&pad, from, path); }
 
     SignaturePad pad;
 };

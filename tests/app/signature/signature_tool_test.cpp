@@ -9,17 +9,12 @@
 #include "signature/tool_error.hpp"
 #include "support/qt_application.hpp"
 #include "support/run_async.hpp"
+#include "support/signing_fixtures.hpp"
 #include "support/temporary_folder.hpp"
 #include "support/test_main_thread.hpp"
 
-#include <QBuffer>
-#include <QImage>
-#include <QPainter>
-#include <QPdfWriter>
 #include <gtest/gtest.h>
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFWriter.hh>
 
 #include <atomic>
 #include <fstream>
@@ -32,38 +27,11 @@ namespace {
 using namespace std::chrono_literals;
 using testing_support::runAsync;
 
-std::string stampPng() {
-    QImage image(80, 50, QImage::Format_ARGB32);
-    image.fill(Qt::blue);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes.toStdString();
-}
+std::string stampPng() { return testing_support::imageBytes(80, 50, Qt::blue); }
 
-std::string pdfOfPages(int pages) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        QPainter painter(&writer);
-        for (int i = 1; i < pages; ++i) writer.newPage();
-    }
-    return bytes.toStdString();
-}
+using testing_support::pdfOfPages;
 
-std::string locked(const std::string& pdf) {
-    QPDF document;
-    document.processMemoryFile("source", pdf.data(), pdf.size());
-    QPDFWriter writer(document);
-    writer.setOutputMemory();
-    writer.setR6EncryptionParameters("secret", "owner", true, true, true, true, true, true, qpdf_r3p_full, true);
-    writer.write();
-    auto buffer = writer.getBufferSharedPointer();
-    return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
-}
+std::string locked(const std::string& pdf) { return testing_support::encryptedPdf(pdf, "secret"); }
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -282,6 +250,18 @@ TEST_F(RequestSignatureTest, CompanyTextAndStampFollowWhatIsSetUpAndKept) {
         // A kept caption makes the image taller than the bare ink.
         EXPECT_EQ(answer.at("height").as_int64() > 210, answer.contains("company_text"));
     }
+}
+
+TEST_F(RequestSignatureTest, StoredStampThatIsNoImageCountsAsNone) {
+    // The window cannot show it, so the user never had the choice to leave it out.
+    writeFile(CompanyStamp::url(), "not an image");
+    Tools::Arguments arguments = reason();
+    arguments["stamp"] = mcp::Value(true);
+    const auto answer = result(arguments);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_FALSE(shown[0].stamp);
+    EXPECT_EQ(answer.at("stamp_note"), SignatureTool::kNoStamp);
+    EXPECT_FALSE(answer.contains("stamp_path"));
 }
 
 TEST_F(RequestSignatureTest, UnansweredWindowsAndEmptyInkFailAndFreeTheGate) {

@@ -3,11 +3,10 @@
 #include "shell/app_settings.hpp"
 #include "signature/company_stamp.hpp"
 #include "support/qt_application.hpp"
+#include "support/signing_fixtures.hpp"
 #include "support/temporary_folder.hpp"
 #include "support/test_main_thread.hpp"
 
-#include <QBuffer>
-#include <QImage>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -26,15 +25,7 @@ public:
     std::function<void()> closeHandler;
 };
 
-std::string stampPng() {
-    QImage image(40, 30, QImage::Format_ARGB32);
-    image.fill(Qt::blue);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes.toStdString();
-}
+std::string stampPng() { return testing_support::imageBytes(40, 30, Qt::blue); }
 
 const Strokes kInk = {{{10, 10}, {110, 60}}};
 

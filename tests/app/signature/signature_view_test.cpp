@@ -3,13 +3,11 @@
 #include "signature/qt_request_window.hpp"
 #include "signature/signature_pad.hpp"
 #include "support/qt_application.hpp"
+#include "support/signing_fixtures.hpp"
 
 #include <QCheckBox>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
-#include <QPdfWriter>
-#include <QPainter>
-#include <QBuffer>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -19,21 +17,6 @@
 
 namespace inkwarden {
 namespace {
-
-std::string pdfOfPages(int pages) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        QPainter painter(&writer);
-        for (int i = 0; i < pages; ++i) {
-            if (i) writer.newPage();
-            painter.drawText(100, 100, QString("Page %1").arg(i + 1));
-        }
-    }
-    return bytes.toStdString();
-}
 
 QImage stampImage() {
     QImage image(60, 40, QImage::Format_ARGB32);
@@ -59,15 +42,7 @@ protected:
         return view->findChild<T*>(QString::fromLatin1(name));
     }
 
-    void drawStroke() {
-        auto* pad = view->pad();
-        QTest::mousePress(pad, Qt::LeftButton, {}, {40, 60});
-        for (QPoint point : {QPoint(80, 90), QPoint(140, 70)}) {
-            QMouseEvent move(QEvent::MouseMove, point, pad->mapToGlobal(point), Qt::NoButton, Qt::LeftButton, {});
-            QApplication::sendEvent(pad, &move);
-        }
-        QTest::mouseRelease(pad, Qt::LeftButton, {}, {140, 70});
-    }
+    void drawStroke() { testing_support::dragMouse(view->pad(), {40, 60}, {{80, 90}, {140, 70}}); }
 
     static SignatureQuestion plain() { return {"Claude", "Lease for the flat", std::nullopt, std::nullopt, {}, {}, {}}; }
 
@@ -196,7 +171,7 @@ TEST_F(SignatureViewTest, DocumentLineAndWidths) {
     for (const auto& test : cases) {
         auto question = plain();
         question.document = test.document;
-        if (test.preview) question.preview.emplace(pdfOfPages(3), 2);
+        if (test.preview) question.preview.emplace(testing_support::pdfOfPages(3), 2);
         open(question);
         EXPECT_EQ(child<QWidget>("documentLine") != nullptr, test.line) << test.name;
         EXPECT_EQ(view->width(), test.width) << test.name;
