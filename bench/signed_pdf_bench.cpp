@@ -100,18 +100,13 @@ void QpdfOverlay100Pages(benchmark::State& state) {
     std::filesystem::create_directories(folder);
     const auto input = folder / "contract.pdf", overlay = folder / "overlay.pdf", output = folder / "out.pdf";
     writeFile(input, contract());
-    // The same image in the same rect on a page of the same size.
-    auto page = inkwarden::SignedPDF::fromImage(signature());
-    {
-        QPDF pdf;
-        pdf.processMemoryFile("image", page->data(), page->size());
-        auto only = QPDFPageDocumentHelper(pdf).getAllPages().at(0).getObjectHandle();
-        only.replaceKey("/MediaBox", QPDFObjectHandle::parse("[0 0 595 842]"));
-        auto contents = only.getKey("/Contents");
-        contents.replaceStreamData("q 124.95 0 0 43.46 71.4 157.54 cm /Im0 Do Q\n", QPDFObjectHandle::newNull(),
-                                   QPDFObjectHandle::newNull());
-        writeFile(overlay, written(pdf));
-    }
+    // The same image in the same rect on an empty page of the same size.
+    QPDF blank;
+    blank.emptyPDF();
+    QPDFPageDocumentHelper(blank).addPage(
+        QPDFPageObjectHelper(blank.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595 842] >>"))),
+        false);
+    writeFile(overlay, inkwarden::SignedPDF::write(written(blank), {{0, signature(), kRect}}).value());
     const auto to = "--to=" + std::to_string(kSignedPage + 1);
     for (auto _ : state) {
         QPDFJob job;

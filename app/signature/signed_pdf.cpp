@@ -84,19 +84,15 @@ QPDFObjectHandle imageXObject(QPDF& pdf, const QImage& source) {
     return result;
 }
 
-/// Adds a page of `size` drawing `form` (when given) and then the overlays.
+/// Adds a page of `size` drawing `form` and then the overlays.
 class PageBuilder {
 public:
     explicit PageBuilder(QPDF& pdf) : pdf_(pdf), pages_(pdf) {}
 
-    void add(QSizeF size, double userUnit, std::optional<QPDFObjectHandle> form,
-             const std::vector<const SignedPDF::Overlay*>& overlays) {
+    void add(QSizeF size, double userUnit, QPDFObjectHandle form, const std::vector<const SignedPDF::Overlay*>& overlays) {
         auto xobjects = QPDFObjectHandle::newDictionary();
-        std::string content;
-        if (form) {
-            xobjects.replaceKey("/Fx0", *form);
-            content += "q /Fx0 Do Q\n";
-        }
+        xobjects.replaceKey("/Fx0", form);
+        std::string content = "q /Fx0 Do Q\n";
         int n = 0;
         for (const auto* overlay : overlays) {
             if (overlay->image.isNull()) continue;
@@ -218,20 +214,6 @@ std::optional<std::string> SignedPDF::write(std::string_view source, const std::
             if (!layers.isIndirect()) layers = input.makeIndirectObject(layers);
             output.getRoot().replaceKey("/OCProperties", output.copyForeignObject(layers));
         }
-        return written(output);
-    } catch (...) {
-        return std::nullopt;
-    }
-}
-
-std::optional<std::string> SignedPDF::fromImage(const QImage& image) {
-    if (image.isNull()) return std::nullopt;
-    try {
-        QPDF output;
-        output.emptyPDF();
-        const QSizeF size(image.width(), image.height());
-        Overlay whole{0, image, QRectF(QPointF(0, 0), size)};
-        PageBuilder(output).add(size, 1, std::nullopt, {&whole});
         return written(output);
     } catch (...) {
         return std::nullopt;

@@ -31,9 +31,6 @@ public:
     /// order; overlays for no page are ignored. None when the source cannot be read or any one
     /// page cannot be drawn: a page is never left out, which would shift the pages after it.
     static std::optional<std::string> write(std::string_view source, const std::vector<Overlay>& overlays);
-
-    /// A one-page PDF showing `image`, one point per pixel. None for a null image.
-    static std::optional<std::string> fromImage(const QImage& image);
 };
 
 }  // namespace inkwarden

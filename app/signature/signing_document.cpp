@@ -1,17 +1,15 @@
 #include "signature/signing_document.hpp"
 
-#include "signature/signed_pdf.hpp"
+#include "signature/document_preview.hpp"
 #include "signature/tool_error.hpp"
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
-#include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include <QBuffer>
-#include <QImage>
 #include <QPdfDocument>
 #include <QPdfSelection>
 
@@ -19,19 +17,12 @@ namespace inkwarden {
 
 namespace {
 
-constexpr const char* kLocked =
-    "This PDF is password-protected, so Inkwarden can't show or sign it. Ask the user for a copy without the "
-    "password.";
-constexpr const char* kNotShown =
-    "Inkwarden can only show PDFs and images. Convert the document to PDF, or leave out document_path.";
-
 struct ReadPdf {
     std::vector<std::optional<PageGeometry>> pages;
     std::string display;  // every page cropped to its media box
 };
 
-/// The pages of a PDF and its display copy; none when the bytes are no PDF with pages. Throws
-/// the locked text for a PDF that needs a password to open.
+/// The pages of a PDF and its display copy; none when qpdf cannot read them.
 std::optional<ReadPdf> readPdf(std::string_view bytes) {
     try {
         QPDF pdf;
@@ -58,9 +49,6 @@ std::optional<ReadPdf> readPdf(std::string_view bytes) {
         auto buffer = writer.getBufferSharedPointer();
         result.display.assign(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
         return result;
-    } catch (const QPDFExc& error) {
-        if (error.getErrorCode() == qpdf_e_password) throw ToolError(kLocked);
-        return std::nullopt;
     } catch (const std::exception&) {
         return std::nullopt;
     }
@@ -71,16 +59,11 @@ std::optional<ReadPdf> readPdf(std::string_view bytes) {
 SigningDocument::~SigningDocument() = default;
 
 std::shared_ptr<SigningDocument> SigningDocument::open(std::string_view bytes) {
-    auto read = readPdf(bytes);
-    std::string pdf(bytes);
-    if (!read) {
-        QImage image;
-        image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()));
-        auto made = SignedPDF::fromImage(image);
-        if (made) read = readPdf(*made);
-        if (!read) throw ToolError(kNotShown);
-        pdf = std::move(*made);
-    }
+    // The preview decides what can be shown (locked PDFs and other bytes are refused) and makes
+    // an image into a PDF; the rest is measured here.
+    auto pdf = DocumentPreview(bytes, std::nullopt).pdf();
+    auto read = readPdf(pdf);
+    if (!read) throw ToolError(DocumentPreview::kUnreadableText);
     std::shared_ptr<SigningDocument> document(new SigningDocument);
     document->pdf_ = std::move(pdf);
     document->pages_ = std::move(read->pages);
@@ -89,7 +72,7 @@ std::shared_ptr<SigningDocument> SigningDocument::open(std::string_view bytes) {
     document->displayBytes_->open(QIODevice::ReadOnly);
     document->display_ = std::make_unique<QPdfDocument>();
     document->display_->load(document->displayBytes_.get());
-    if (document->display_->status() != QPdfDocument::Status::Ready) throw ToolError(kNotShown);
+    if (document->display_->status() != QPdfDocument::Status::Ready) throw ToolError(DocumentPreview::kUnreadableText);
     return document;
 }
 

@@ -26,8 +26,9 @@ public:
     /// The page size used for a page whose geometry cannot be read.
     static constexpr QSizeF kFallbackPageSize{595, 842};
 
-    /// Opens a PDF, or an image as a one-page PDF. Throws ToolError for a password-protected
-    /// PDF and for anything that is neither a PDF with pages nor an image.
+    /// Opens a PDF, or an image as a one-page PDF, as the document preview does, and throws its
+    /// ToolErrors (a password-protected PDF, anything that is neither a PDF with pages nor an
+    /// image).
     static std::shared_ptr<SigningDocument> open(std::string_view bytes);
 
     ~SigningDocument();

@@ -193,6 +193,21 @@ inline QImage solidImage(int width, int height, QColor color) {
     return image;
 }
 
+/// `image` as PNG bytes.
+inline std::string pngBytes(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes.toStdString();
+}
+
+inline bool isBlack(QColor c) { return c.red() < 60 && c.green() < 60 && c.blue() < 60; }
+inline bool isWhite(QColor c) { return c.red() > 230 && c.green() > 230 && c.blue() > 230; }
+inline bool isRed(QColor c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; }
+inline bool isBlue(QColor c) { return c.red() < 60 && c.green() < 60 && c.blue() > 200; }
+inline bool isGreen(QColor c) { return c.red() < 60 && c.green() > 200 && c.blue() < 60; }
+
 /// The structure of one PDF as qpdf reads it.
 struct PdfStructure {
     explicit PdfStructure(const std::string& bytes) {

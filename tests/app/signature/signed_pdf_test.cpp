@@ -13,16 +13,16 @@ namespace inkwarden {
 namespace {
 
 using testing::FixturePage;
+using testing::isBlack;
+using testing::isWhite;
+using testing::isRed;
+using testing::isBlue;
+using testing::isGreen;
 using testing::makePdf;
 using testing::pixelAt;
 using testing::RenderedPdf;
 using testing::solidImage;
 
-bool isBlack(QColor c) { return c.red() < 60 && c.green() < 60 && c.blue() < 60; }
-bool isWhite(QColor c) { return c.red() > 230 && c.green() > 230 && c.blue() > 230; }
-bool isRed(QColor c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; }
-bool isBlue(QColor c) { return c.red() < 60 && c.green() < 60 && c.blue() > 200; }
-bool isGreen(QColor c) { return c.red() < 60 && c.green() > 200 && c.blue() < 60; }
 
 struct SignedPdfTest : ::testing::Test {
     QApplication& app = testing_support::qtApplication();
@@ -212,16 +212,6 @@ TEST_F(SignedPdfTest, APageThatCannotBeDrawnFailsTheWholeWrite) {
         SCOPED_TRACE(c.name);
         EXPECT_FALSE(SignedPDF::write(c.source, {{0, solidImage(4, 4, Qt::red), QRectF(0, 0, 10, 10)}}));
     }
-}
-
-TEST_F(SignedPdfTest, AnImageBecomesOnePageOfItsPixelSize) {
-    auto pdf = SignedPDF::fromImage(solidImage(300, 200, Qt::red));
-    ASSERT_TRUE(pdf);
-    RenderedPdf rendered(*pdf);
-    ASSERT_EQ(rendered.pageCount(), 1);
-    EXPECT_EQ(rendered.pageSize(0), QSizeF(300, 200));
-    EXPECT_TRUE(isRed(pixelAt(rendered.render(0), 150, 100)));
-    EXPECT_FALSE(SignedPDF::fromImage(QImage()));
 }
 
 }  // namespace

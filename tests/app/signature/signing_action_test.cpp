@@ -5,28 +5,20 @@
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 
 namespace inkwarden {
 namespace {
 
 using testing::FixturePage;
+using testing::pngBytes;
+using testing::isWhite;
+using testing::isRed;
+using testing::isBlue;
 using testing::makePdf;
 using testing::pixelAt;
 using testing::RenderedPdf;
 using testing::solidImage;
 
-bool isRed(QColor c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; }
-bool isBlue(QColor c) { return c.red() < 60 && c.green() < 60 && c.blue() > 200; }
-bool isWhite(QColor c) { return c.red() > 230 && c.green() > 230 && c.blue() > 230; }
-
-std::string pngBytes(const QImage& image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes.toStdString();
-}
 
 /// A red signature image of 690 × 240 pixels whose ink stands at three quarters of its height.
 RenderedSignature redSignature() {

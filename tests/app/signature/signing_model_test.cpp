@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 
 namespace inkwarden {
 namespace {
 
 using testing::FixturePage;
+using testing::pngBytes;
 using testing::makePdf;
 
 FixturePage textPage(std::string text, double x = 100, double y = 700) {
@@ -39,14 +39,6 @@ std::string toolError(const std::function<void()>& fn) {
         return error.message();
     }
     return "(no error)";
-}
-
-std::string pngBytes(const QImage& image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes.toStdString();
 }
 
 struct SigningModelTest : ::testing::Test {
