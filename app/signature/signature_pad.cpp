@@ -28,12 +28,28 @@ QColor black(double opacity) {
 
 }  // namespace
 
-SignaturePad::SignaturePad(QWidget* parent) : QWidget(parent) {
+SignaturePad::SignaturePad(QWidget* parent) : SignaturePad(TrackpadCapture::Environment{}, parent) {}
+
+SignaturePad::SignaturePad(TrackpadCapture::Environment environment, QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("signaturePad"));
     setFixedSize(kWidth, kHeight);
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
     setCursor(Qt::CrossCursor);
+    capture_ = std::make_unique<TrackpadCapture>(
+        this,
+        TrackpadCapture::Bindings{
+            .active = [this] { return trackpad_; },
+            .setActive = [this](bool on) { setTrackpad(on); },
+            .editStrokes =
+                [this](const std::function<void(Strokes&)>& edit) {
+                    edit(strokes_);
+                    update();
+                    Q_EMIT strokesChanged();
+                },
+        },
+        std::move(environment));
 }
+
+SignaturePad::~SignaturePad() = default;
 
 void SignaturePad::setStrokes(Strokes strokes) {
     if (strokes == strokes_) return;
@@ -48,6 +64,7 @@ void SignaturePad::setTrackpad(bool on) {
     // A drag in progress ends here: the capture layer takes the clicks from now on.
     drawing_ = false;
     update();
+    capture_->update();
     Q_EMIT trackpadChanged(on);
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "signature/signature_ink.hpp"
+#include "signature/trackpad_capture.hpp"
 
 #include <QWidget>
+
+#include <memory>
 
 namespace inkwarden {
 
@@ -19,7 +22,11 @@ public:
     /// A press and release closer than this on an empty pad is a click, not a stroke.
     static constexpr double kClickSlop = 3;
 
+    /// Captures from the system's touchpad.
     explicit SignaturePad(QWidget* parent = nullptr);
+    /// Captures from the touchpad and with the timers `environment` names.
+    explicit SignaturePad(TrackpadCapture::Environment environment, QWidget* parent = nullptr);
+    ~SignaturePad() override;
 
     const Strokes& strokes() const noexcept { return strokes_; }
     void setStrokes(Strokes strokes);
@@ -36,6 +43,9 @@ public:
     QString hint() const;
 
     QSize sizeHint() const override { return {kWidth, kHeight}; }
+
+    /// The layer that turns touchpad fingers into strokes while trackpad mode is on.
+    TrackpadCapture& capture() const noexcept { return *capture_; }
 
 Q_SIGNALS:
     void strokesChanged();
@@ -55,6 +65,7 @@ private:
     bool drawing_ = false;
     bool startedEmpty_ = false;
     QPointF pressedAt_;
+    std::unique_ptr<TrackpadCapture> capture_;
 };
 
 }  // namespace inkwarden

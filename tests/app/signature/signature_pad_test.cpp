@@ -1,7 +1,9 @@
 #include "signature/signature_pad.hpp"
 
+#include "support/fake_touchpad_source.hpp"
 #include "support/qt_application.hpp"
 #include "support/signing_fixtures.hpp"
+#include "support/test_main_thread.hpp"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -107,6 +109,54 @@ TEST_F(SignaturePadTest, BorderShowsTrackpadMode) {
     EXPECT_GT(mouse.lightness(), 200);
     EXPECT_LT(trackpad.lightness(), 230);
     EXPECT_NE(trackpad.red(), trackpad.blue());  // a colour, not grey
+}
+
+TEST(SignaturePadTrackpadTest, ClickOnEmptyPadWritesWithTheFingerUntilAKey) {
+    testing_support::qtApplication();
+    testing_support::ManualScheduler scheduler;
+    auto source = std::make_unique<testing_support::FakeTouchpadSource>();
+    auto* touchpad = source.get();
+    SignaturePad pad(TrackpadCapture::Environment{std::move(source), &scheduler});
+    pad.show();
+
+    QTest::mouseClick(&pad, Qt::LeftButton, {}, {200, 100});
+    ASSERT_TRUE(pad.trackpad());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return touchpad->taken(); }, 5000));
+
+    // A 100 x 60 touchpad fills the pad's height: 260 * 100 / 60 wide, centred.
+    touchpad->land(1, {0, 1});
+    touchpad->move(1, {0.5, 0.5});
+    touchpad->lift(1);
+    const double width = 260.0 * 100 / 60;
+    const double left = (460 - width) / 2;
+    ASSERT_EQ(pad.strokes().size(), 1u);
+    ASSERT_EQ(pad.strokes()[0].size(), 2u);
+    EXPECT_NEAR(pad.strokes()[0][0].x(), left, 1e-9);
+    EXPECT_NEAR(pad.strokes()[0][0].y(), 0, 1e-9);
+    EXPECT_NEAR(pad.strokes()[0][1].x(), 230, 1e-9);
+    EXPECT_NEAR(pad.strokes()[0][1].y(), 130, 1e-9);
+
+    // Clicks meanwhile draw nothing; a key ends the mode.
+    QTest::mouseClick(&pad, Qt::LeftButton, {}, {50, 50});
+    EXPECT_EQ(pad.strokes().size(), 1u);
+    QTest::keyClick(pad.capture().view(), Qt::Key_A);
+    EXPECT_FALSE(pad.trackpad());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !touchpad->taken(); }, 5000));
+    EXPECT_EQ(pad.hint(), QString());
+}
+
+TEST(SignaturePadTrackpadTest, WithoutATouchpadTheIdleStopEndsTheMode) {
+    testing_support::qtApplication();
+    testing_support::ManualScheduler scheduler;
+    auto source = std::make_unique<testing_support::FakeTouchpadSource>();
+    source->available = false;
+    SignaturePad pad(TrackpadCapture::Environment{std::move(source), &scheduler});
+    pad.show();
+    pad.setTrackpad(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pad.capture().view()->capturing(); }, 5000));
+    scheduler.advance(std::chrono::seconds(8));
+    EXPECT_FALSE(pad.trackpad());
+    EXPECT_TRUE(pad.strokes().empty());
 }
 
 }  // namespace
