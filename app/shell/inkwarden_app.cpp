@@ -19,6 +19,9 @@
 #include "shell/settings_store.hpp"
 #include "shell/support_mail.hpp"
 #include "signature/company_profile_tools.hpp"
+#include "signature/document_signing_tools.hpp"
+#include "signature/document_signing_view.hpp"
+#include "signature/page_images.hpp"
 #include "signature/signature_tool.hpp"
 #include "ui/company_section.hpp"
 #include "ui/connection_section.hpp"
@@ -37,6 +40,7 @@ InkwardenApp::InkwardenApp(UpdateCheck::Options updates, QObject* parent)
       mainThread_(std::make_unique<QtMainThread>()),
       signatures_(scheduler_),
       tools_(*mainThread_, status_, signatures_),
+      signing_(gate_, status_, DocumentSigningView::windowMaker(scheduler_), [] { PageImages::shared().clear(); }),
       exchange_(*mainThread_, status_, tools_),
       work_(runtime_.get_executor()),
       updates_(runtime_.get_executor(), *mainThread_, std::move(updates)),
@@ -50,6 +54,7 @@ InkwardenApp::InkwardenApp(UpdateCheck::Options updates, QObject* parent)
     // The approval tools are in the catalog before the host serves its first request.
     CompanyProfileTools::install(tools_, approval_, Activity::note);
     SignatureTool::install(tools_, capture_);
+    DocumentSigningTools::install(tools_, signing_);
     // The welcome window stays open behind the trial signature window.
     connect(&welcome_, &WelcomeWindow::tryItRequested, this, &InkwardenApp::openSignatureTryOut);
     // Start-up first: the host begins listening while the panel is being built.

@@ -17,6 +17,7 @@
 #include "shell/update_check.hpp"
 #include "shell/welcome_window.hpp"
 #include "signature/approval_request.hpp"
+#include "signature/document_signing.hpp"
 #include "signature/request_gate.hpp"
 #include "signature/signature_capture.hpp"
 #include "signature/signature_store.hpp"
@@ -72,6 +73,7 @@ private:
     Tools tools_;
     SignatureCapture capture_{gate_, signatures_};
     SignatureTryOut tryOut_{capture_, signatures_};
+    DocumentSigning signing_;
     HostExchange exchange_;
     // Declared after what its tasks use, so it goes first.
     boost::asio::io_context runtime_;
