@@ -142,6 +142,31 @@ MCPError HTTPClientTransport::mapAuthenticationChallengeError(const HTTPAuthenti
     }
 }
 
+asio::awaitable<void> HTTPClientTransport::prepareAuthorization() {
+    if (!authorizer_) co_return;
+    try {
+        authorizer_->validateEndpointSecurity(endpoint_);
+    } catch (...) {
+        throw MCPError::internalError("Authorization flow failed: " + platform::describe(std::current_exception()));
+    }
+    try {
+        co_await authorizer_->prepareAuthorization(endpoint_, *session_);
+    } catch (const platform::CancellationError&) {
+        throw;
+    } catch (...) {
+        // The request goes out with whatever credentials there are.
+    }
+}
+
+Request HTTPClientTransport::finishRequest(Request request) {
+    if (authorizer_) {
+        if (auto header = authorizer_->authorizationHeader(endpoint_))
+            request.headers.set(HTTPHeaderName::authorization, *header);
+    }
+    if (requestModifier_) request = requestModifier_(std::move(request));
+    return request;
+}
+
 Request HTTPClientTransport::buildPost(const std::string& data) {
     Request request;
     request.method = "POST";
@@ -153,28 +178,12 @@ Request HTTPClientTransport::buildPost(const std::string& data) {
     request.body = data;
     if (protocolVersion_) request.headers.add(HTTPHeaderName::protocolVersion, *protocolVersion_);
     if (sessionID_) request.headers.add(HTTPHeaderName::sessionID, *sessionID_);
-    if (authorizer_) {
-        if (auto header = authorizer_->authorizationHeader(endpoint_))
-            request.headers.set(HTTPHeaderName::authorization, *header);
-    }
-    if (requestModifier_) request = requestModifier_(std::move(request));
-    return request;
+    return finishRequest(std::move(request));
 }
 
 asio::awaitable<void> HTTPClientTransport::send(std::string data) {
     if (!connected_) throw MCPError::internalError("Transport not connected");
-    if (authorizer_) {
-        try {
-            authorizer_->validateEndpointSecurity(endpoint_);
-        } catch (...) {
-            throw MCPError::internalError("Authorization flow failed: " + platform::describe(std::current_exception()));
-        }
-        try {
-            co_await authorizer_->prepareAuthorization(endpoint_, *session_);
-        } catch (...) {
-            // The request goes out with whatever credentials there are.
-        }
-    }
+    co_await prepareAuthorization();
     const auto operationKey = jsonRPCOperationKey(data);
     int attempt = 0;
     for (;;) {
@@ -416,19 +425,7 @@ asio::awaitable<void> HTTPClientTransport::connectToEventStream() {
         logger_.debug("⚠️ Skipping connectToEventStream - transport not connected");
         co_return;
     }
-    if (authorizer_) {
-        try {
-            authorizer_->validateEndpointSecurity(endpoint_);
-        } catch (...) {
-            throw MCPError::internalError("Authorization flow failed: " + platform::describe(std::current_exception()));
-        }
-        try {
-            co_await authorizer_->prepareAuthorization(endpoint_, *session_);
-        } catch (const platform::CancellationError&) {
-            throw;
-        } catch (...) {
-        }
-    }
+    co_await prepareAuthorization();
     logger_.debug("🔌 Preparing SSE connection request");
     Request request;
     request.method = "GET";
@@ -447,11 +444,7 @@ asio::awaitable<void> HTTPClientTransport::connectToEventStream() {
     } else {
         logger_.info("→ Connecting to SSE stream (no last event ID to resume from)");
     }
-    if (authorizer_) {
-        if (auto header = authorizer_->authorizationHeader(endpoint_))
-            request.headers.set(HTTPHeaderName::authorization, *header);
-    }
-    if (requestModifier_) request = requestModifier_(std::move(request));
+    request = finishRequest(std::move(request));
     logger_.debug("Starting SSE connection");
     auto response = co_await session_->send(std::move(request));
     activeGETSessionTask_ = response.body;

@@ -117,6 +117,11 @@ public:
 private:
     HTTPClientTransport(boost::asio::any_io_executor executor, boost::urls::url endpoint, Options options);
 
+    /// Checks the endpoint with the authorizer and lets it renew credentials; throws when the
+    /// endpoint is refused.
+    boost::asio::awaitable<void> prepareAuthorization();
+    /// Sets "Authorization" from the authorizer, then applies the request modifier.
+    platform::http::Request finishRequest(platform::http::Request request);
     platform::http::Request buildPost(const std::string& data);
     boost::asio::awaitable<void> processResponse(platform::http::Response response);
     void processHTTPResponse(const platform::http::Response& response, const std::string& contentType);

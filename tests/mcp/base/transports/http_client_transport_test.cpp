@@ -4,6 +4,7 @@
 #include "platform/describe.hpp"
 #include "support/capturing_log_handler.hpp"
 #include "support/loopback_http_server.hpp"
+#include "support/eventually.hpp"
 #include "support/run_async.hpp"
 
 #include <boost/asio/io_context.hpp>
@@ -24,6 +25,7 @@ using platform::http::Headers;
 using testing_support::CapturingLogHandler;
 using testing_support::LoopbackHttpServer;
 using testing_support::RecordedRequest;
+using testing_support::eventually;
 using testing_support::runAsync;
 using Exchange = std::shared_ptr<LoopbackHttpServer::Exchange>;
 using Level = logging::Level;
@@ -32,16 +34,6 @@ constexpr std::string_view kRequest = R"({"jsonrpc":"2.0","id":1,"method":"tools
 constexpr std::string_view kResponse = R"({"jsonrpc":"2.0","id":1,"result":{}})";
 
 asio::awaitable<void> stall() { co_await platform::sleepFor(1h); }
-
-// Waits, a millisecond at a time and for at most ten seconds, until `condition` holds.
-asio::awaitable<bool> eventually(std::function<bool()> condition) {
-    const auto limit = std::chrono::steady_clock::now() + 10s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > limit) co_return false;
-        co_await platform::sleepFor(1ms);
-    }
-    co_return true;
-}
 
 // The message the transport's stream gives next, or a failure after ten seconds.
 asio::awaitable<std::optional<std::string>> nextMessage(platform::AsyncStream<std::string> stream) {

@@ -5,6 +5,7 @@
 #include "platform/describe.hpp"
 #include "support/capturing_log_handler.hpp"
 #include "support/loopback_http_server.hpp"
+#include "support/eventually.hpp"
 #include "support/run_async.hpp"
 
 #include <boost/asio/io_context.hpp>
@@ -31,6 +32,7 @@ using mcp::MCPError;
 using mcp::NetworkConnection;
 using mcp::NetworkTransport;
 using testing_support::CapturingLogHandler;
+using testing_support::eventually;
 using testing_support::runAsync;
 using Heartbeat = NetworkTransport::Heartbeat;
 using Kind = mcp::NetworkConnectionState::Kind;
@@ -38,15 +40,6 @@ using Level = logging::Level;
 using State = mcp::NetworkConnectionState;
 
 const std::string kMagic = "\xF0\x9F\x92\x93";
-
-asio::awaitable<bool> eventually(std::function<bool()> condition) {
-    const auto limit = std::chrono::steady_clock::now() + 10s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > limit) co_return false;
-        co_await platform::sleepFor(1ms);
-    }
-    co_return true;
-}
 
 std::string errorOf(std::exception_ptr error) { return error ? platform::describe(error) : ""; }
 
