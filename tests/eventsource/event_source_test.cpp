@@ -5,6 +5,7 @@
 #include "platform/describe.hpp"
 #include "platform/json/decoding_error.hpp"
 #include "support/loopback_http_server.hpp"
+#include "support/eventually.hpp"
 #include "support/run_async.hpp"
 
 #include <boost/asio/io_context.hpp>
@@ -26,6 +27,7 @@ using eventsource::EventSource;
 using eventsource::EventSourceError;
 using platform::http::Headers;
 using testing_support::LoopbackHttpServer;
+using testing_support::eventually;
 using testing_support::runAsync;
 using Exchange = std::shared_ptr<LoopbackHttpServer::Exchange>;
 using ReadyState = EventSource::ReadyState;
@@ -35,16 +37,6 @@ Event data(std::string text, std::optional<std::string> id = std::nullopt) {
 }
 
 asio::awaitable<void> stall() { co_await platform::sleepFor(1h); }
-
-// Waits, a millisecond at a time and for at most ten seconds, until `condition` holds.
-asio::awaitable<bool> eventually(std::function<bool()> condition) {
-    const auto limit = std::chrono::steady_clock::now() + 10s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > limit) co_return false;
-        co_await platform::sleepFor(1ms);
-    }
-    co_return true;
-}
 
 // What a source reported, in order: "open", "event:<data>", "end" or "error:<description>".
 struct Recorder {
