@@ -138,6 +138,7 @@ FakeAuthorizationServer::Reply FakeAuthorizationServer::route(const RecordedRequ
     if (path == "/token" && request.method == "POST") {
         return token(request);
     }
+    if (path == "/mcp" && request.method != "POST") return Reply(405, {}, "");
     if (path == "/mcp") {
         const auto authorization = request.headers.get("Authorization").value_or("");
         const std::string prefix = "Bearer ";

@@ -1,6 +1,7 @@
 #include "mcp/base/authorization/oauth_authorizer.hpp"
 
 #include "mcp/base/authorization/oauth_authorization_error.hpp"
+#include "mcp/base/transports/http_client_transport.hpp"
 #include "support/fake_authorization_server.hpp"
 #include "support/run_async.hpp"
 
@@ -214,6 +215,38 @@ TEST(OAuthEndToEndTest, RefusesMetadataOfAnotherIssuer) {
     }
     for (const auto& line : bed.server.requestLines()) EXPECT_NE(line, "POST /token");
     EXPECT_FALSE(bed.authorizer->selectedAuthorizationServer());
+}
+
+TEST(OAuthEndToEndTest, TheHTTPClientTransportSendsAgainWithTheTokenObtained) {
+    asio::io_context io;
+    FakeAuthorizationServer server(io.get_executor());
+    OAuthConfiguration configuration(GrantType::clientCredentials, Authentication::clientSecretBasic("client", "secret"));
+    configuration.allowLoopbackHTTPAuthorizationServerEndpoints = true;
+    HTTPClientTransport::Options options;
+    options.streaming = false;
+    options.authorizer = std::make_shared<OAuthAuthorizer>(configuration);
+    auto transport = HTTPClientTransport::create(io.get_executor(), boost::urls::url(server.url("/mcp")), options);
+    const auto received = testing_support::runAsync(io, [&]() -> asio::awaitable<std::vector<std::string>> {
+        co_await transport->connect();
+        co_await transport->send(R"({"jsonrpc":"2.0","id":7,"method":"tools/call","params":{}})");
+        co_await transport->send(R"({"jsonrpc":"2.0","id":8,"method":"tools/list"})");
+        co_await transport->disconnect();
+        std::vector<std::string> messages;
+        auto stream = transport->receive();
+        while (auto message = co_await stream.next()) messages.push_back(*message);
+        co_return messages;
+    });
+    EXPECT_EQ(received, (std::vector<std::string>{R"({"jsonrpc":"2.0","id":7,"result":{}})",
+                                                  R"({"jsonrpc":"2.0","id":8,"result":{}})"}));
+    EXPECT_EQ(server.requestLines(),
+              (std::vector<std::string>{"POST /mcp", "GET /.well-known/oauth-protected-resource/mcp",
+                                        "GET /.well-known/oauth-authorization-server", "POST /token", "POST /mcp",
+                                        "POST /mcp"}));
+    const auto& requests = server.requests();
+    EXPECT_FALSE(requests.front().headers.contains("Authorization"));
+    const auto bearer = "Bearer " + server.issuedTokens.begin()->first;
+    EXPECT_EQ(requests[4].headers.get("Authorization"), bearer);
+    EXPECT_EQ(requests[5].headers.get("Authorization"), bearer);
 }
 
 }  // namespace
