@@ -122,6 +122,10 @@ FakeAuthorizationServer::Reply FakeAuthorizationServer::route(const RecordedRequ
         boost::json::object body;
         body["client_id"] = id;
         body["client_name"] = document.at("client_name");
+        if (registeredSecretMethod) {
+            body["client_secret"] = id + "-secret";
+            body["token_endpoint_auth_method"] = *registeredSecretMethod;
+        }
         return Reply(201, kJSON, platform::json::write(body));
     }
     if (path == "/authorize" && target) {
@@ -174,7 +178,11 @@ std::optional<std::string> FakeAuthorizationServer::authenticatedClient(const Re
         auto found = form.find(name);
         return found == form.end() ? "" : found->second;
     };
-    if (registeredClients_.contains(field("client_id")) && !request.headers.contains("Authorization")) return field("client_id");
+    if (registeredClients_.contains(field("client_id")) && !request.headers.contains("Authorization")) {
+        const bool secretSent = field("client_secret") == field("client_id") + "-secret";
+        if (secretSent == (registeredSecretMethod == "client_secret_post")) return field("client_id");
+        return std::nullopt;
+    }
     if (tokenAuthMethod == "client_secret_basic") {
         if (request.headers.get("Authorization") == "Basic " + platform::base64Encode(clientID + ":" + clientSecret) &&
             !form.contains("client_secret")) {

@@ -43,6 +43,8 @@ public:
     /// The "issuer" the metadata names; the server's own URL when unset.
     std::optional<std::string> issuerOverride;
     bool registrationEnabled = false;
+    /// When set, registration issues a secret and names this method for it ("client_secret_post").
+    std::optional<std::string> registeredSecretMethod;
     bool clientIDMetadataDocumentSupported = false;
     /// "expires_in" of issued tokens; none when unset.
     std::optional<long long> expiresIn = 3600;

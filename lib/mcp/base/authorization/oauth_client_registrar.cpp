@@ -84,6 +84,15 @@ Authentication OAuthClientRegistrar::updatedAuthentication(const OAuthClientRegi
                                                            const Authentication& current) {
     switch (current.method()) {
     case Authentication::Method::none:
+        // A server may answer a public registration with a confidential client: the issued secret
+        // and the method it names (client_secret_basic when it names none) are what its token
+        // endpoint will ask for.
+        if (response.clientSecret && response.tokenEndpointAuthMethod.value_or("client_secret_basic") != "none") {
+            if (response.tokenEndpointAuthMethod == "client_secret_post")
+                return Authentication::clientSecretPost(response.clientID, *response.clientSecret);
+            if (response.tokenEndpointAuthMethod.value_or("client_secret_basic") == "client_secret_basic")
+                return Authentication::clientSecretBasic(response.clientID, *response.clientSecret);
+        }
         return Authentication::none(response.clientID);
     case Authentication::Method::privateKeyJWT:
         return Authentication::privateKeyJWT(response.clientID, current.assertionFactory());

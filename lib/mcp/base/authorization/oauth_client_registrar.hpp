@@ -41,7 +41,9 @@ public:
         platform::http::Client& session) const override;
 
     /// The same method with the registered client id, and for the secret methods the issued secret
-    /// when there is one.
+    /// when there is one. A client registered without credentials that is issued a secret takes
+    /// the method the server names for it: client_secret_post, or client_secret_basic (also when it
+    /// names none at all); for any other method it stays without credentials.
     static OAuthConfiguration::TokenEndpointAuthentication updatedAuthentication(
         const OAuthClientRegistrationResponse& response, const OAuthConfiguration::TokenEndpointAuthentication& current);
 

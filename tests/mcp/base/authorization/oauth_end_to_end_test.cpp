@@ -129,6 +129,17 @@ TEST(OAuthEndToEndTest, AuthorizationCodeWithPKCEThroughRegistration) {
     EXPECT_EQ(form.at("redirect_uri"), "http://127.0.0.1:50002/callback");
 }
 
+TEST(OAuthEndToEndTest, ARegistrationThatIssuesASecretIsUsedTheWayTheServerSays) {
+    Bed bed;
+    bed.server.registrationEnabled = true;
+    bed.server.registeredSecretMethod = "client_secret_post";
+    bed.make(OAuthConfiguration(GrantType::authorizationCode, Authentication::none(""),
+                                OAuthConfiguration::RetryPolicy::default_(), {},
+                                boost::urls::url("http://127.0.0.1:50002/callback"), "End to end"));
+    EXPECT_EQ(bed.call(), 200);
+    EXPECT_EQ(bed.lastTokenForm().at("client_secret"), "registered-1-secret");
+}
+
 TEST(OAuthEndToEndTest, AuthorizationCodeThroughADelegateThatFollowsTheBrowserRedirect) {
     /// Stands in for the user's browser: opens the authorization URL and reports where the
     /// server sent it.

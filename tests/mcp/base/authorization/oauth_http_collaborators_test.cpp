@@ -304,7 +304,25 @@ TEST(OAuthClientRegistrarTest, UpdatedAuthenticationKeepsTheMethod) {
               Authentication::clientSecretBasic("new", "s"));
     EXPECT_EQ(OAuthClientRegistrar::updatedAuthentication(withSecret, Authentication::clientSecretPost("old", "s")),
               Authentication::clientSecretPost("new", "new-secret"));
-    EXPECT_EQ(OAuthClientRegistrar::updatedAuthentication(withSecret, Authentication::none("old")), Authentication::none("new"));
+    // Without credentials, an issued secret is used the way the server says it must be.
+    struct Case {
+        std::optional<std::string> secret;
+        std::optional<std::string> method;
+        Authentication expected;
+    };
+    for (const auto& c : std::vector<Case>{
+             {std::nullopt, std::nullopt, Authentication::none("new")},
+             {std::nullopt, "client_secret_basic", Authentication::none("new")},
+             {"s2", std::nullopt, Authentication::clientSecretBasic("new", "s2")},
+             {"s2", "client_secret_basic", Authentication::clientSecretBasic("new", "s2")},
+             {"s2", "client_secret_post", Authentication::clientSecretPost("new", "s2")},
+             {"s2", "none", Authentication::none("new")},
+             {"s2", "private_key_jwt", Authentication::none("new")},
+         }) {
+        const OAuthClientRegistrationResponse response{"new", c.secret, c.method, std::nullopt};
+        EXPECT_EQ(OAuthClientRegistrar::updatedAuthentication(response, Authentication::none("old")), c.expected)
+            << c.method.value_or("-");
+    }
     auto factory = [](std::string, boost::urls::url) -> asio::awaitable<std::string> { co_return "jwt"; };
     const auto jwt = OAuthClientRegistrar::updatedAuthentication(withSecret, Authentication::privateKeyJWT("old", factory));
     EXPECT_EQ(jwt.method(), Authentication::Method::privateKeyJWT);
