@@ -4,11 +4,12 @@
 # make asan: the tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 # make bench-host: the real local host under wrk, a new connection per request, for HOST_LOAD_SECONDS.
 # make bench-memory: the peak memory of one host exchange per byte of its body.
+# make bench-client: client round trips on loopback, the library's client beside the TypeScript SDK's.
 # make fuzz: build the fuzz targets with clang 16 and run each for FUZZ_SECONDS.
 JOBS ?= $(shell nproc)
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: deps test bench bench-host bench-memory asan fuzz clean run
+.PHONY: deps test bench bench-host bench-memory bench-client asan fuzz clean run
 
 deps:
 	@./scripts/install-deps.sh
@@ -33,6 +34,11 @@ bench-host: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS) --target host_load_server
 	./bench/host_load/run.sh build/release/bench/host_load_server $(HOST_LOAD_SECONDS)
+
+bench-client: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target client_round_trip_bench
+	./build/release/bench/client_round_trip_bench build/node-tools $(CLIENT_ROUND_TRIPS)
 
 bench-memory: deps
 	cmake --preset release >/dev/null

@@ -219,7 +219,7 @@ asio::awaitable<void> HTTPClientTransport::processResponse(Response response) {
     // Media types are case-insensitive: "Text/Event-Stream" is still an event stream.
     if (containsIgnoringCase(contentType, ContentType::sse)) {
         logger_.trace("Received SSE response, processing in streaming task");
-        bool hadData = co_await processSSE(response.body);
+        bool hadData = co_await processSSE(response.body, StreamKind::reply);
         if (!hadData) {
             logger_.debug("POST SSE stream closed without data, triggering GET reconnection");
             if (activeGETSessionTask_) activeGETSessionTask_->cancel();
@@ -261,34 +261,65 @@ void HTTPClientTransport::processHTTPResponse(const Response& response, const st
     throw MCPError::internalError("Unexpected HTTP response: " + std::to_string(status) + " (" + contentType + ")");
 }
 
-asio::awaitable<bool> HTTPClientTransport::processSSE(ResponseBody body) {
+namespace {
+
+bool isResponse(std::string_view data) {
+    boost::system::error_code ec;
+    auto json = boost::json::parse(data, ec);
+    if (ec || !json.is_object()) return false;
+    const auto& object = json.as_object();
+    return object.contains("id") && (object.contains("result") || object.contains("error"));
+}
+
+}  // namespace
+
+asio::awaitable<bool> HTTPClientTransport::processSSE(ResponseBody body, StreamKind kind) {
     logger_.debug("📥 Starting SSE event processing");
     auto events = eventsource::events(std::move(body)).makeAsyncIterator();
     std::int64_t count = 0;
     bool hadData = false;
-    for (;;) {
-        auto event = co_await events.next();
-        if (!event) break;
-        ++count;
-        if (platform::isCancelled()) {
-            logger_.debug("⏹️ SSE processing cancelled", {{"eventsProcessed", std::to_string(count)}});
-            break;
+    // A reply stream is resumed only when it ended before its response: resuming a finished one
+    // would replay it, and the GET would never open the server's own stream.
+    std::optional<std::string> streamLastID;
+    bool deliveredResponse = false;
+    std::exception_ptr failure;
+    try {
+        for (;;) {
+            auto event = co_await events.next();
+            if (!event) break;
+            ++count;
+            if (platform::isCancelled()) {
+                logger_.debug("⏹️ SSE processing cancelled", {{"eventsProcessed", std::to_string(count)}});
+                break;
+            }
+            logger_.trace("SSE event received",
+                          {{"type", event->event.value_or("message")}, {"id", event->id.value_or("none")}});
+            if (event->id && !event->id->empty()) {
+                streamLastID = *event->id;
+                if (kind == StreamKind::standalone) lastEventID_ = *event->id;
+                logger_.debug("Stored event ID for resumability", {{"eventID", *event->id}});
+            }
+            if (event->retry) {
+                retryInterval_ = *event->retry;
+                logger_.debug("SSE retry interval updated", {{"retryMs", std::to_string(*event->retry)}});
+            }
+            if (!event->data.empty()) {
+                if (kind != StreamKind::standalone && isResponse(event->data)) deliveredResponse = true;
+                messages_.yield(std::move(event->data));
+                hadData = true;
+            }
         }
-        logger_.trace("SSE event received",
-                      {{"type", event->event.value_or("message")}, {"id", event->id.value_or("none")}});
-        if (event->id && !event->id->empty()) {
-            lastEventID_ = *event->id;
-            logger_.debug("Stored event ID for resumability", {{"eventID", *event->id}});
-        }
-        if (event->retry) {
-            retryInterval_ = *event->retry;
-            logger_.debug("SSE retry interval updated", {{"retryMs", std::to_string(*event->retry)}});
-        }
-        if (!event->data.empty()) {
-            messages_.yield(std::move(event->data));
-            hadData = true;
-        }
+    } catch (...) {
+        failure = std::current_exception();
     }
+    if (kind == StreamKind::reply && !deliveredResponse && streamLastID) {
+        pendingResumptionID_ = streamLastID;
+    } else if (kind == StreamKind::resumedReply) {
+        // A resumed stream that brought its response, or ended with nothing new, is done.
+        if (!deliveredResponse && streamLastID) pendingResumptionID_ = streamLastID;
+        else if (!failure) pendingResumptionID_.reset();
+    }
+    if (failure) std::rethrow_exception(failure);
     logger_.debug("✓ SSE event stream completed",
                   {{"eventsProcessed", std::to_string(count)}, {"hadData", truth(hadData)}});
     co_return hadData;
@@ -408,9 +439,11 @@ asio::awaitable<void> HTTPClientTransport::connectToEventStream() {
     request.headers.add(HTTPHeaderName::cacheControl, "no-cache");
     if (protocolVersion_) request.headers.add(HTTPHeaderName::protocolVersion, *protocolVersion_);
     if (sessionID_) request.headers.add(HTTPHeaderName::sessionID, *sessionID_);
-    if (lastEventID_) {
-        request.headers.add(HTTPHeaderName::lastEventID, *lastEventID_);
-        logger_.info("→ Resuming SSE stream with Last-Event-ID", {{"lastEventID", *lastEventID_}});
+    const auto resuming = lastEventID();
+    const auto kind = pendingResumptionID_ ? StreamKind::resumedReply : StreamKind::standalone;
+    if (resuming) {
+        request.headers.add(HTTPHeaderName::lastEventID, *resuming);
+        logger_.info("→ Resuming SSE stream with Last-Event-ID", {{"lastEventID", *resuming}});
     } else {
         logger_.info("→ Connecting to SSE stream (no last event ID to resume from)");
     }
@@ -429,7 +462,7 @@ asio::awaitable<void> HTTPClientTransport::connectToEventStream() {
     storeSessionID(response);
     std::exception_ptr failure;
     try {
-        co_await processSSE(response.body);
+        co_await processSSE(response.body, kind);
     } catch (...) {
         failure = std::current_exception();
     }

@@ -99,7 +99,11 @@ public:
     void assignProtocolVersion(std::optional<std::string> version) { protocolVersion_ = std::move(version); }
     double sseInitializationTimeout() const noexcept { return sseInitializationTimeout_; }
     bool isConnected() const noexcept { return connected_; }
-    const std::optional<std::string>& lastEventID() const noexcept { return lastEventID_; }
+    /// The id the next GET sends as "Last-Event-ID": the last event of a reply stream that ended
+    /// before its response, else the last event of the server's own stream.
+    const std::optional<std::string>& lastEventID() const noexcept {
+        return pendingResumptionID_ ? pendingResumptionID_ : lastEventID_;
+    }
     /// The pause in milliseconds before each new GET after the first.
     std::int64_t retryInterval() const noexcept { return retryInterval_; }
 
@@ -116,7 +120,10 @@ private:
     platform::http::Request buildPost(const std::string& data);
     boost::asio::awaitable<void> processResponse(platform::http::Response response);
     void processHTTPResponse(const platform::http::Response& response, const std::string& contentType);
-    boost::asio::awaitable<bool> processSSE(platform::http::ResponseBody body);
+    /// Which stream an event stream is: a POST's reply, the server's own stream opened by the GET,
+    /// or a reply stream resumed by the GET.
+    enum class StreamKind { reply, standalone, resumedReply };
+    boost::asio::awaitable<bool> processSSE(platform::http::ResponseBody body, StreamKind kind);
     void storeSessionID(const platform::http::Response& response);
     void triggerInitialSessionIDSignal();
     void completeInitialSessionIDSignal();
@@ -145,6 +152,8 @@ private:
     bool signalPending_ = false;
     std::vector<platform::OneShot<bool>> signalWaiters_;
     std::optional<std::string> lastEventID_;
+    // A reply stream cut off before its response, for the next GET to resume.
+    std::optional<std::string> pendingResumptionID_;
     std::int64_t retryInterval_ = 3000;
     std::optional<platform::http::ResponseBody> activeGETSessionTask_;
 };

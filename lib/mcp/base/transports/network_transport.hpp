@@ -208,3 +208,25 @@ struct std::hash<mcp::NetworkTransport::Heartbeat> {
         return std::hash<std::uint64_t>{}(heartbeat.milliseconds());
     }
 };
+
+template <>
+struct std::hash<mcp::NetworkTransport::HeartbeatConfiguration> {
+    std::size_t operator()(const mcp::NetworkTransport::HeartbeatConfiguration& config) const noexcept {
+        return std::hash<bool>{}(config.enabled) * 31 + std::hash<double>{}(config.interval);
+    }
+};
+
+template <>
+struct std::hash<mcp::NetworkTransport::ReconnectionConfiguration> {
+    std::size_t operator()(const mcp::NetworkTransport::ReconnectionConfiguration& config) const noexcept {
+        return (std::hash<bool>{}(config.enabled) * 31 + std::hash<std::int64_t>{}(config.maxAttempts)) * 31 +
+               std::hash<double>{}(config.backoffMultiplier);
+    }
+};
+
+template <>
+struct std::hash<mcp::NetworkTransport::BufferConfiguration> {
+    std::size_t operator()(const mcp::NetworkTransport::BufferConfiguration& config) const noexcept {
+        return std::hash<std::optional<std::int64_t>>{}(config.maxReceiveBufferSize);
+    }
+};

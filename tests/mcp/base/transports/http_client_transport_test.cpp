@@ -655,4 +655,48 @@ TEST(HTTPClientTransportTest, APostStreamWithoutDataRestartsTheGetStream) {
     EXPECT_EQ(secondGet.headers.get("Last-Event-ID"), "only-an-id");
 }
 
+TEST(HTTPClientTransportTest, TheGetResumesOnlyAReplyStreamCutOffBeforeItsResponse) {
+    std::vector<RecordedRequest> gets;
+    int posts = 0;
+    Fixture fixture([&](Exchange exchange) -> asio::awaitable<void> {
+        if (exchange->request().method == "POST") {
+            ++posts;
+            Headers replyHeaders{{"Content-Type", "text/event-stream"}, {"MCP-Session-Id", "s"}};
+            // The first reply brings its response; the second is cut off after a notification.
+            std::string body = posts == 1 ? "id: p1\ndata: " + std::string(kResponse) + "\n\n"
+                                          : std::string("id: p2\ndata: {\"jsonrpc\":\"2.0\",\"method\":\"n\"}\n\n");
+            co_await exchange->respond(200, replyHeaders, body);
+            co_return;
+        }
+        gets.push_back(exchange->request());
+        Headers replyHeaders{{"Content-Type", "text/event-stream"}};
+        co_await exchange->startStream(200, replyHeaders);
+        co_await exchange->sendChunk(std::string("retry: 5\ndata: {\"jsonrpc\":\"2.0\",\"method\":\"g\"}\n\n"));
+        co_await exchange->endStream();
+    });
+    HTTPClientTransport::Options options;
+    options.sseInitializationTimeout = 30;
+    auto transport = fixture.transport(options);
+    runAsync(fixture.io, [&]() -> asio::awaitable<void> {
+        co_await transport->connect();
+        co_await transport->send(std::string(kRequest));
+        EXPECT_TRUE(co_await eventually([&] { return gets.size() >= 2; }));
+        EXPECT_EQ(transport->lastEventID(), std::nullopt);
+        co_await transport->send(std::string(kRequest));
+        EXPECT_EQ(transport->lastEventID(), "p2");
+        const auto before = gets.size();
+        EXPECT_TRUE(co_await eventually([&] { return gets.size() >= before + 2; }));
+        co_await transport->disconnect();
+    });
+    ASSERT_GE(gets.size(), 4u);
+    // The server's own stream is opened afresh while no reply needs resuming.
+    EXPECT_EQ(gets[0].headers.get("Last-Event-ID"), std::nullopt);
+    EXPECT_EQ(gets[1].headers.get("Last-Event-ID"), std::nullopt);
+    std::size_t resumed = 0;
+    for (auto& get : gets) resumed += get.headers.get("Last-Event-ID") == std::optional<std::string>("p2");
+    // The cut-off reply is resumed once; its resumption ended with nothing new, so it is done.
+    EXPECT_EQ(resumed, 1u);
+    EXPECT_EQ(gets.back().headers.get("Last-Event-ID"), std::nullopt);
+}
+
 }  // namespace

@@ -4,12 +4,14 @@
 #include "platform/async/cancellation.hpp"
 #include "platform/describe.hpp"
 #include "support/capturing_log_handler.hpp"
+#include "support/loopback_http_server.hpp"
 #include "support/run_async.hpp"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/read_until.hpp>
+#include <boost/asio/ssl/stream.hpp>
 #include <boost/asio/streambuf.hpp>
 #include <boost/asio/use_awaitable.hpp>
 #include <boost/asio/write.hpp>
@@ -234,6 +236,11 @@ TEST(NetworkTransportConfigurationTest, BackoffGrowsByTheMultiplierFromHalfASeco
               (NetworkTransport::ReconnectionConfiguration{false, 5, 1.5}));
     EXPECT_EQ(NetworkTransport::BufferConfiguration::defaults.maxReceiveBufferSize, 10485760);
     EXPECT_NE(NetworkTransport::BufferConfiguration::unlimited, (NetworkTransport::BufferConfiguration{0}));
+    // Hashable, so settings can key a table.
+    std::unordered_set<NetworkTransport::ReconnectionConfiguration> seen{
+        NetworkTransport::ReconnectionConfiguration::defaults, NetworkTransport::ReconnectionConfiguration{true, 5, 1.5},
+        NetworkTransport::ReconnectionConfiguration::disabled};
+    EXPECT_EQ(seen.size(), 2u);
 }
 
 // --- Connecting ---
@@ -648,6 +655,50 @@ TEST(NetworkTransportTest, ARefusedTcpConnectionFailsConnect) {
         EXPECT_EQ(errorOf(failure), std::make_error_code(std::errc::connection_refused).message());
     });
     EXPECT_EQ(transport->reconnectAttempt(), 1);
+}
+
+TEST(NetworkTransportTest, TalksToAPeerOverTLSOnlyWhenItsCertificateNamesTheHost) {
+    for (bool namesTheHost : {true, false}) {
+        SCOPED_TRACE(namesTheHost ? "certificate for 127.0.0.1" : "certificate for another host");
+        asio::io_context io;
+        auto certificate = testing_support::TestCertificate::make(
+            {namesTheHost ? "IP:127.0.0.1" : "DNS:elsewhere.example"});
+        asio::ssl::context serverContext(asio::ssl::context::tls_server);
+        serverContext.use_certificate_chain(asio::buffer(certificate.certificatePem));
+        serverContext.use_private_key(asio::buffer(certificate.privateKeyPem), asio::ssl::context::pem);
+        asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
+        const auto port = acceptor.local_endpoint().port();
+        auto peer = [&]() -> asio::awaitable<void> {
+            auto socket = co_await acceptor.async_accept(asio::use_awaitable);
+            asio::ssl::stream<asio::ip::tcp::socket> stream(std::move(socket), serverContext);
+            co_await stream.async_handshake(asio::ssl::stream_base::server, asio::use_awaitable);
+            asio::streambuf buffer;
+            co_await asio::async_read_until(stream, buffer, '\n', asio::use_awaitable);
+            const std::string reply = "{\"secure\":1}\n";
+            co_await asio::async_write(stream, asio::buffer(reply), asio::use_awaitable);
+        };
+        auto connection = mcp::TcpNetworkConnection::create(io.get_executor(), "127.0.0.1", port,
+                                                            certificate.clientContext());
+        auto transport = NetworkTransport::create(connection, std::nullopt,
+                                                  NetworkTransport::HeartbeatConfiguration::disabled,
+                                                  NetworkTransport::ReconnectionConfiguration::disabled);
+        runAsync(io, [&]() -> asio::awaitable<void> {
+            auto peerTask = platform::spawn(co_await asio::this_coro::executor, peer());
+            auto failure = co_await failureOf([&] { return transport->connect(); });
+            if (!namesTheHost) {
+                // The handshake is refused: nothing is sent to a peer that may be anyone.
+                EXPECT_NE(failure, nullptr);
+                EXPECT_FALSE(transport->isConnected());
+                peerTask.cancel();
+                co_return;
+            }
+            EXPECT_EQ(failure, nullptr) << errorOf(failure);
+            co_await transport->send("{\"hello\":1}");
+            EXPECT_EQ(co_await transport->receive().next(), "{\"secure\":1}");
+            co_await transport->disconnect();
+            co_await peerTask.value();
+        });
+    }
 }
 
 }  // namespace
