@@ -90,7 +90,8 @@ std::vector<boost::urls::url> DefaultOAuthMetadataDiscovery::protectedResourceMe
 std::vector<boost::urls::url> DefaultOAuthMetadataDiscovery::authorizationServerMetadataURLs(
     boost::urls::url_view server) const {
     if (!isSecure(server)) return {};
-    std::string_view path = server.path();
+    const std::string decoded = server.path();
+    std::string_view path = decoded;
     while (!path.empty() && path.front() == '/') path.remove_prefix(1);
     while (!path.empty() && path.back() == '/') path.remove_suffix(1);
     const std::string tail(path);

@@ -149,7 +149,8 @@ TEST(OAuthEndToEndTest, AuthorizationCodeThroughADelegateThatFollowsTheBrowserRe
         int opened = 0;
         asio::awaitable<boost::urls::url> authorize(boost::urls::url url) override {
             ++opened;
-            platform::http::Request request{.url = url};
+            platform::http::Request request;
+            request.url = url;
             request.followRedirects = false;
             auto response = co_await client_.fetch(std::move(request));
             co_return boost::urls::url(*response.headers.get("Location"));
