@@ -1,5 +1,8 @@
 #include "mcp/base/authorization/default_oauth_metadata_discovery.hpp"
 
+#include "mcp/base/authorization/detail/url_text.hpp"
+#include "mcp/base/authorization/oauth_authorization_error.hpp"
+
 #include <charconv>
 #include <cstdint>
 #include <optional>
@@ -10,11 +13,25 @@ namespace mcp {
 
 namespace {
 
-std::string lowercased(std::string_view text) {
-    std::string out(text);
-    for (auto& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+std::string lowercased(std::string_view text) { return detail::asciiLowercased(text); }
+
+bool isSecureOAuthScheme(const std::string& scheme, const std::string& host) {
+    return scheme == "https" || (scheme == "http" && detail::isLoopbackHost(host));
+}
+
+/// A URL with scheme and host that passes isSecureOAuthScheme.
+bool isSecure(boost::urls::url_view url) {
+    const auto scheme = detail::lowercasedScheme(url);
+    const auto host = detail::lowercasedHost(url);
+    return scheme && host && isSecureOAuthScheme(*scheme, *host);
+}
+
+/// `url` without query and fragment, with `path` in place of its own.
+boost::urls::url withPath(boost::urls::url_view url, const std::string& path) {
+    boost::urls::url out(url);
+    out.remove_query();
+    out.remove_fragment();
+    out.set_path(path);
     return out;
 }
 
@@ -60,6 +77,52 @@ std::string normalizedPath(boost::urls::url_view url) {
 }
 
 }  // namespace
+
+std::vector<boost::urls::url> DefaultOAuthMetadataDiscovery::protectedResourceMetadataURLs(
+    boost::urls::url_view resource) const {
+    if (!isSecure(resource)) return {};
+    std::string path = resource.path();
+    if (path == "/") path.clear();
+    return {withPath(resource, "/.well-known/oauth-protected-resource" + path),
+            withPath(resource, "/.well-known/oauth-protected-resource")};
+}
+
+std::vector<boost::urls::url> DefaultOAuthMetadataDiscovery::authorizationServerMetadataURLs(
+    boost::urls::url_view server) const {
+    if (!isSecure(server)) return {};
+    const std::string decoded = server.path();
+    std::string_view path = decoded;
+    while (!path.empty() && path.front() == '/') path.remove_prefix(1);
+    while (!path.empty() && path.back() == '/') path.remove_suffix(1);
+    const std::string tail(path);
+    if (tail.empty()) {
+        return {withPath(server, "/.well-known/oauth-authorization-server"),
+                withPath(server, "/.well-known/openid-configuration")};
+    }
+    return {withPath(server, "/.well-known/oauth-authorization-server/" + tail),
+            withPath(server, "/.well-known/openid-configuration/" + tail),
+            withPath(server, "/" + tail + "/.well-known/openid-configuration")};
+}
+
+boost::urls::url DefaultOAuthMetadataDiscovery::canonicalResourceURI(boost::urls::url_view url) const {
+    if (!isSecure(url)) throw OAuthAuthorizationError::invalidResourceURI("Resource URI must use https or loopback http");
+    if (url.has_fragment()) throw OAuthAuthorizationError::invalidResourceURI("Resource URI must not contain a fragment");
+    boost::urls::url out(url);
+    detail::lowercaseSchemeAndHost(out);
+    out.remove_query();
+    if (out.path() == "/") out.set_path("");
+    return out;
+}
+
+boost::urls::url DefaultOAuthMetadataDiscovery::authorizationServerFallbackIssuer(boost::urls::url_view url) const {
+    if (!isSecure(url)) throw OAuthAuthorizationError::invalidResourceURI("Resource URI must use https or loopback http");
+    boost::urls::url out(url);
+    detail::lowercaseSchemeAndHost(out);
+    out.remove_query();
+    out.remove_fragment();
+    out.set_path("");
+    return out;
+}
 
 bool DefaultOAuthMetadataDiscovery::protectedResourceMatches(boost::urls::url_view resource,
                                                              boost::urls::url_view endpoint) const {

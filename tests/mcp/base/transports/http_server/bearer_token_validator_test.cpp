@@ -204,7 +204,7 @@ TEST(BearerTokenValidatorTest, RequiresAnAudienceThatDesignatesTheResource) {
 }
 
 TEST(BearerTokenValidatorTest, AsksTheDiscoveryRuleForEachAudienceUntilOneMatches) {
-    class Recording final : public OAuthMetadataDiscovering {
+    class Recording final : public DefaultOAuthMetadataDiscovery {
     public:
         mutable std::vector<std::pair<std::string, std::string>> asked;
         bool protectedResourceMatches(boost::urls::url_view resource, boost::urls::url_view endpoint) const override {
