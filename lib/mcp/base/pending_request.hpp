@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "mcp/base/detail/envelope_coding.hpp"
 #include "mcp/base/type_mismatch_error.hpp"
 #include "mcp/base/value.hpp"
 #include "platform/async/one_shot.hpp"
@@ -51,7 +52,11 @@ private:
     static void resumeWithConverted(const platform::OneShot<T>& continuation, const Value& json) {
         std::optional<T> converted;
         try {
-            converted.emplace(platform::json::decode<T>(json.toJSON()));
+            if constexpr (detail::ReadableFromValue<T>) {
+                converted.emplace(T::fromValue(json));
+            } else {
+                converted.emplace(platform::json::decode<T>(json.toJSON()));
+            }
         } catch (...) {
             // Why the reply does not fit is not the waiter's business: it gets TypeMismatchError.
         }

@@ -1,9 +1,11 @@
 // Value::fromJSONText: a parser handler that builds Values as the parser goes, so a document
-// is never held twice (DOM and Value) and never walked a second time.
+// is never held twice (DOM and Value). A large text is read twice, the first time only to learn
+// the lengths of its arrays.
 
 #include "mcp/base/value.hpp"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
@@ -23,41 +25,118 @@ namespace {
 using boost::json::error_code;
 using boost::json::string_view;
 
-struct ValueBuilder {
-    // The limits of the DOM, so that this reader refuses exactly what `parse` refuses.
+/// The handler callbacks no reader here needs.
+struct QuietHandler {
+    // The limits of the DOM, so that these readers refuse exactly what `parse` refuses.
     static constexpr std::size_t max_object_size = boost::json::object::max_size();
     static constexpr std::size_t max_array_size = boost::json::array::max_size();
     static constexpr std::size_t max_key_size = boost::json::string::max_size();
     static constexpr std::size_t max_string_size = boost::json::string::max_size();
 
-    // Finished values and the keys of the objects still open, innermost last.
-    std::vector<Value> values;
-    std::vector<std::string> keys;
-    std::string text;  // a string or key the parser hands over in pieces
-    platform::json::detail::NumberReader numbers;
-
     bool on_document_begin(error_code&) { return true; }
     bool on_document_end(error_code&) { return true; }
     bool on_object_begin(error_code&) { return true; }
-    bool on_object_end(std::size_t n, error_code&) {
-        Value::Object members;
-        auto firstValue = values.end() - static_cast<std::ptrdiff_t>(n);
-        auto firstKey = keys.end() - static_cast<std::ptrdiff_t>(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            // A key given twice keeps its later value, as in the DOM.
-            members.insert_or_assign(std::move(firstKey[i]), std::move(firstValue[i]));
-        }
-        values.erase(firstValue, values.end());
-        keys.erase(firstKey, keys.end());
-        values.emplace_back(std::move(members));
+    bool on_comment_part(string_view, error_code&) { return true; }
+    bool on_comment(string_view, error_code&) { return true; }
+};
+
+/// A first reading of a large text that notes each array's length, in the order the arrays open,
+/// so that the second reading makes each array at its final size: an array grown element by
+/// element would hold up to three times its size at once.
+struct ArrayCounter : QuietHandler {
+    std::vector<std::uint32_t> lengths;
+    std::vector<std::size_t> open;
+
+    bool on_object_end(std::size_t, error_code&) { return true; }
+    bool on_array_begin(error_code&) {
+        open.push_back(lengths.size());
+        lengths.push_back(0);
         return true;
     }
-    bool on_array_begin(error_code&) { return true; }
     bool on_array_end(std::size_t n, error_code&) {
-        auto first = values.end() - static_cast<std::ptrdiff_t>(n);
-        Value::Array elements(std::make_move_iterator(first), std::make_move_iterator(values.end()));
-        values.erase(first, values.end());
-        values.emplace_back(std::move(elements));
+        lengths[open.back()] = static_cast<std::uint32_t>(n);
+        open.pop_back();
+        return true;
+    }
+    bool on_key_part(string_view, std::size_t, error_code&) { return true; }
+    bool on_key(string_view, std::size_t, error_code&) { return true; }
+    bool on_string_part(string_view, std::size_t, error_code&) { return true; }
+    bool on_string(string_view, std::size_t, error_code&) { return true; }
+    // Numbers are judged here too, so that a text with several faults is refused for the first.
+    bool on_number_part(string_view s, error_code&) {
+        numbers.part(s);
+        return true;
+    }
+    bool on_int64(std::int64_t, string_view, error_code&) {
+        numbers.clear();
+        return true;
+    }
+    bool on_uint64(std::uint64_t, string_view, error_code&) {
+        numbers.clear();
+        return true;
+    }
+    bool on_double(double d, string_view s, error_code& error) {
+        if (numbers.finish(d, s)) return true;
+        error = boost::json::error::exponent_overflow;
+        return false;
+    }
+    bool on_bool(bool, error_code&) { return true; }
+    bool on_null(error_code&) { return true; }
+
+    platform::json::detail::NumberReader numbers;
+};
+
+struct ValueBuilder : QuietHandler {
+    /// A container still open: its elements or members so far, and the key of the member to come.
+    struct Open {
+        bool object = false;
+        Value::Array elements;
+        Value::Object members;
+        std::string key;
+    };
+
+    // Containers are filled in place, innermost last, so no element is held twice.
+    std::vector<Open> open;
+    std::optional<Value> result;
+    std::string text;  // a string or key the parser hands over in pieces
+    platform::json::detail::NumberReader numbers;
+    // The arrays' lengths from a first reading, when there was one.
+    const std::vector<std::uint32_t>* lengths = nullptr;
+    std::size_t nextLength = 0;
+
+    void add(Value value) {
+        if (open.empty()) {
+            result = std::move(value);
+            return;
+        }
+        auto& container = open.back();
+        if (container.object) {
+            // A key given twice keeps its later value, as in the DOM.
+            container.members.insert_or_assign(std::move(container.key), std::move(value));
+        } else {
+            container.elements.push_back(std::move(value));
+        }
+    }
+
+    bool on_object_begin(error_code&) {
+        open.emplace_back().object = true;
+        return true;
+    }
+    bool on_object_end(std::size_t, error_code&) {
+        Value value(std::move(open.back().members));
+        open.pop_back();
+        add(std::move(value));
+        return true;
+    }
+    bool on_array_begin(error_code&) {
+        auto& array = open.emplace_back();
+        if (lengths) array.elements.reserve((*lengths)[nextLength++]);
+        return true;
+    }
+    bool on_array_end(std::size_t, error_code&) {
+        Value value(std::move(open.back().elements));
+        open.pop_back();
+        add(std::move(value));
         return true;
     }
     bool on_key_part(string_view s, std::size_t, error_code&) {
@@ -65,7 +144,7 @@ struct ValueBuilder {
         return true;
     }
     bool on_key(string_view s, std::size_t, error_code&) {
-        keys.push_back(take(s));
+        open.back().key = take(s);
         return true;
     }
     bool on_string_part(string_view s, std::size_t, error_code&) {
@@ -76,9 +155,9 @@ struct ValueBuilder {
         auto whole = take(s);
         // Only texts that may be data URLs take the long way, which reads them as the DOM does.
         if (whole.starts_with("data:")) {
-            values.push_back(Value::fromJSON(boost::json::value(string_view(whole.data(), whole.size()))));
+            add(Value::fromJSON(boost::json::value(string_view(whole.data(), whole.size()))));
         } else {
-            values.emplace_back(std::move(whole));
+            add(Value(std::move(whole)));
         }
         return true;
     }
@@ -88,13 +167,13 @@ struct ValueBuilder {
     }
     bool on_int64(std::int64_t i, string_view, error_code&) {
         numbers.clear();
-        values.emplace_back(i);
+        add(Value(i));
         return true;
     }
     bool on_uint64(std::uint64_t u, string_view, error_code&) {
         numbers.clear();
         // Above the signed range: a double, by the one integer rule.
-        values.emplace_back(static_cast<double>(u));
+        add(Value(static_cast<double>(u)));
         return true;
     }
     bool on_double(double d, string_view s, error_code& error) {
@@ -104,19 +183,17 @@ struct ValueBuilder {
             return false;
         }
         // Integral numbers in range come as integers, so a double here is no integer.
-        std::visit([this](auto value) { values.emplace_back(value); }, *number);
+        std::visit([this](auto value) { add(Value(value)); }, *number);
         return true;
     }
     bool on_bool(bool b, error_code&) {
-        values.emplace_back(b);
+        add(Value(b));
         return true;
     }
     bool on_null(error_code&) {
-        values.emplace_back();
+        add(Value());
         return true;
     }
-    bool on_comment_part(string_view, error_code&) { return true; }
-    bool on_comment(string_view, error_code&) { return true; }
 
     /// The text met in pieces ending with `last`, leaving the piece buffer empty.
     std::string take(string_view last) {
@@ -126,19 +203,32 @@ struct ValueBuilder {
         text.clear();
         return whole;
     }
-
 };
 
-}  // namespace
+/// Texts from this size on are read twice, to make each array at its final size.
+constexpr std::size_t kCountedSize = 64 * 1024;
 
-Value Value::fromJSONText(std::string_view text) {
-    boost::json::basic_parser<ValueBuilder> parser(platform::json::detail::parseOptions());
+template <class Handler>
+void read(boost::json::basic_parser<Handler>& parser, std::string_view text) {
     error_code error;
     auto used = parser.write_some(false, text.data(), text.size(), error);
     if (!error && used < text.size()) error = boost::json::error::extra_data;
     if (error) platform::json::detail::throwInvalidJSON(error);
     if (!parser.done()) platform::json::detail::throwInvalidJSON(boost::json::error::incomplete);
-    return std::move(parser.handler().values.back());
+}
+
+}  // namespace
+
+Value Value::fromJSONText(std::string_view text) {
+    std::optional<boost::json::basic_parser<ArrayCounter>> counter;
+    if (text.size() >= kCountedSize) {
+        counter.emplace(platform::json::detail::parseOptions());
+        read(*counter, text);
+    }
+    boost::json::basic_parser<ValueBuilder> parser(platform::json::detail::parseOptions());
+    if (counter) parser.handler().lengths = &counter->handler().lengths;
+    read(parser, text);
+    return std::move(*parser.handler().result);
 }
 
 }  // namespace mcp

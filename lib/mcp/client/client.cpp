@@ -6,6 +6,7 @@
 #include <boost/asio/this_coro.hpp>
 #include <boost/json/array.hpp>
 
+#include "mcp/base/detail/plain_envelope.hpp"
 #include "mcp/base/ping.hpp"
 #include "mcp/base/version.hpp"
 #include "mcp/client/detail/protocol_version_receiving.hpp"
@@ -198,6 +199,22 @@ asio::awaitable<void> Client::receiveLoop(std::shared_ptr<Client> self) {
 }
 
 asio::awaitable<void> Client::handleChunk(std::string chunk) {
+    // The usual answer is read straight to a Value; any other message, and text that is no JSON,
+    // takes the DOM's road below.
+    {
+        std::optional<Value> message;
+        try {
+            message = Value::fromJSONText(chunk);
+        } catch (const platform::json::DecodingError&) {
+        }
+        if (message) {
+            if (auto response = detail::plainSuccess(*message)) {
+                message.reset();
+                handleResponse(std::move(*response));
+                co_return;
+            }
+        }
+    }
     std::optional<boost::json::value> json;
     try {
         json = platform::json::parse(chunk);

@@ -94,6 +94,38 @@ CallTool::Result CallTool::Result::fromJSON(const boost::json::value& json) {
                   isError, std::move(meta));
 }
 
+CallTool::Result CallTool::Result::fromValue(const Value& value) {
+    // Only a content list of plain texts and an optional flag are read here; every other shape
+    // takes the JSON road, for its errors and its outcome.
+    const auto* object = value.objectValue();
+    const Value::Array* blocks = nullptr;
+    std::optional<bool> isError;
+    bool plain = object != nullptr;
+    for (auto member = plain ? object->begin() : Value::Object::const_iterator(); plain && member != object->end();
+         ++member) {
+        if (member->first == "content" && (blocks = member->second.arrayValue())) continue;
+        if (member->first == "isError" && (isError = member->second.boolValue())) continue;
+        plain = false;
+    }
+    std::vector<Tool::Content> content;
+    if (plain && blocks) {
+        content.reserve(blocks->size());
+        for (const auto& block : *blocks) {
+            const auto* members = block.objectValue();
+            if (!members || members->size() != 2) break;
+            const auto* type = members->begin()->second.stringValue();
+            const auto* text = std::next(members->begin())->second.stringValue();
+            if (members->begin()->first != "text" || std::next(members->begin())->first != "type" || !type ||
+                *type != "text" || !text || text->starts_with("data:")) {
+                break;
+            }
+            content.push_back(Tool::Content::text(*text));
+        }
+    }
+    if (!plain || !blocks || content.size() != blocks->size()) return fromJSON(value.toJSON());
+    return Result(std::move(content), std::nullopt, isError);
+}
+
 }  // namespace mcp
 
 std::size_t std::hash<mcp::CallTool::Parameters>::operator()(const mcp::CallTool::Parameters& parameters) const noexcept {

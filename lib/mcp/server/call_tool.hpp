@@ -67,6 +67,8 @@ struct CallTool : BasicMethod<CallTool> {
         boost::json::value toJSON() const;
         /// Requires "content". Throws DecodingError.
         static Result fromJSON(const boost::json::value& json);
+        /// As `fromJSON(value.toJSON())`, without the JSON for the usual shape of a result.
+        static Result fromValue(const Value& value);
 
         bool operator==(const Result&) const = default;
     };

@@ -8,11 +8,13 @@
 #include <boost/json/array.hpp>
 #include <boost/system/system_error.hpp>
 
+#include "mcp/base/detail/plain_envelope.hpp"
 #include "mcp/base/detail/value_text.hpp"
 #include "mcp/base/http_context_providing.hpp"
 #include "mcp/base/ping.hpp"
 #include "mcp/base/version.hpp"
 #include "platform/async/cancellation.hpp"
+#include "platform/async/task_context.hpp"
 #include "platform/async/task_local.hpp"
 #include "platform/describe.hpp"
 #include "platform/json/codec.hpp"
@@ -38,7 +40,7 @@ const platform::TaskLocal<std::optional<Server::HandlerContext>>& handlerContext
 /// alive for that.
 class RunningRequestEntry {
 public:
-    using Table = std::unordered_map<ID, platform::Task<std::variant<Response<AnyMethod>, detail::TypedAnswer>>>;
+    using Table = std::unordered_map<ID, std::function<void()>>;
 
     RunningRequestEntry(std::shared_ptr<Server> server, Table& table, ID id)
         : server_(std::move(server)), table_(table), id_(std::move(id)) {}
@@ -245,6 +247,29 @@ asio::awaitable<void> Server::handleChunk(std::string chunk) {
     std::optional<ID> idForError;
     std::exception_ptr failure;
     try {
+        // The usual request or answer is read straight to a Value; any other message, and text
+        // that is no JSON, takes the DOM's road below.
+        std::optional<Value> message;
+        try {
+            message = Value::fromJSONText(chunk);
+        } catch (const platform::json::DecodingError&) {
+        }
+        if (message) {
+            if (auto request = detail::plainRequest(*message)) {
+                std::string().swap(chunk);
+                message.reset();
+                auto executor = co_await asio::this_coro::executor;
+                platform::spawn(executor, serveRequest(shared_from_this(), std::move(*request)));
+                co_return;
+            }
+            if (auto response = detail::plainSuccess(*message)) {
+                std::string().swap(chunk);
+                message.reset();
+                co_await handleResponse(std::move(*response));
+                co_return;
+            }
+            message.reset();
+        }
         boost::json::value json;
         bool parsed = true;
         try {
@@ -272,7 +297,7 @@ asio::awaitable<void> Server::handleChunk(std::string chunk) {
                         // Not awaited: the loop goes on with the next message while the request runs.
                         auto executor = co_await asio::this_coro::executor;
                         // Its outcome is dropped: what could be answered has been.
-                        platform::spawn(executor, dispatchRequest(shared_from_this(), std::move(*request), true));
+                        platform::spawn(executor, serveRequest(shared_from_this(), std::move(*request)));
                         co_return;
                     }
                 }
@@ -317,50 +342,61 @@ asio::awaitable<std::optional<Response<AnyMethod>>> Server::handleRequest(Reques
     co_return response;
 }
 
+asio::awaitable<Server::Admission> Server::admit(std::shared_ptr<Server> self, const Request<AnyMethod>& request,
+                                                bool sendResponse) {
+    if (auto logger = self->logger()) {
+        logger->trace("Processing request",
+                      {{"method", request.method}, {"id", [&] { return request.id.description(); }}});
+    }
+    Admission admission;
+    if (self->configuration_.strict && !self->isInitialized_ && request.method != Initialize::name &&
+        request.method != Ping::name) {
+        auto refusal = MCPError::invalidRequest("Server is not initialized");
+        if (!sendResponse) throw refusal;
+        Response<AnyMethod> response(request.id, std::move(refusal));
+        co_await self->send(std::move(response));
+        co_return admission;
+    }
+
+    auto found = self->methodHandlers_.find(request.method);
+    if (found == self->methodHandlers_.end()) {
+        Response<AnyMethod> response(request.id, MCPError::methodNotFound("Unknown method: " + request.method));
+        if (!sendResponse) {
+            admission.refusal = std::move(response);
+            co_return admission;
+        }
+        co_await self->send(std::move(response));
+        co_return admission;
+    }
+    admission.box = found->second;
+
+    if (auto connection = self->connection_) {
+        if (auto* provider = dynamic_cast<HTTPContextProviding*>(connection.get())) {
+            admission.httpContext = co_await provider->httpRequestContext(request.id);
+        }
+    }
+    co_return admission;
+}
+
 asio::awaitable<std::optional<Response<AnyMethod>>> Server::dispatchRequest(std::shared_ptr<Server> self,
                                                                             Request<AnyMethod> request,
                                                                             bool sendResponse) {
     if (!sendResponse && request.method.empty()) {
         co_return Response<AnyMethod>(std::move(request.id), MCPError::invalidRequest("Invalid batch item format"));
     }
-    if (auto logger = self->logger()) {
-        logger->trace("Processing request",
-                      {{"method", request.method}, {"id", [&] { return request.id.description(); }}});
-    }
-    if (self->configuration_.strict && !self->isInitialized_ && request.method != Initialize::name &&
-        request.method != Ping::name) {
-        auto refusal = MCPError::invalidRequest("Server is not initialized");
-        if (!sendResponse) throw refusal;
-        Response<AnyMethod> response(std::move(request.id), std::move(refusal));
-        co_await self->send(std::move(response));
-        co_return std::nullopt;
-    }
-
-    auto found = self->methodHandlers_.find(request.method);
-    if (found == self->methodHandlers_.end()) {
-        Response<AnyMethod> response(request.id, MCPError::methodNotFound("Unknown method: " + request.method));
-        if (!sendResponse) co_return response;
-        co_await self->send(std::move(response));
-        co_return std::nullopt;
-    }
-    auto box = found->second;
-
-    std::optional<HTTPRequest> httpContext;
-    if (auto connection = self->connection_) {
-        if (auto* provider = dynamic_cast<HTTPContextProviding*>(connection.get())) {
-            httpContext = co_await provider->httpRequestContext(request.id);
-        }
-    }
+    auto admission = co_await admit(self, request, sendResponse);
+    if (!admission.box) co_return std::move(admission.refusal);
 
     ID id = request.id;
     auto executor = co_await asio::this_coro::executor;
     // The task inherits the binding; nothing else sees it. It cannot run before it is stored below,
     // since spawn never starts a task before the caller suspends. A response returned to the caller
     // must be erased in the task; one sent at once need not be.
-    auto task = handlerContextLocal().withValue(HandlerContext(id, std::move(httpContext)), [&] {
-        return platform::spawn(executor, runHandler(self, std::move(box), std::move(request), !sendResponse));
+    auto task = handlerContextLocal().withValue(HandlerContext(id, std::move(admission.httpContext)), [&] {
+        return platform::spawn(executor,
+                               runHandler(self, std::move(admission.box), std::move(request), !sendResponse));
     });
-    self->pendingRequestTasks_.insert_or_assign(id, task);
+    self->pendingRequestTasks_.insert_or_assign(id, [task] { task.cancel(); });
     RunningRequestEntry entry(self, self->pendingRequestTasks_, id);
 
     std::optional<Reply> reply;
@@ -385,6 +421,42 @@ asio::awaitable<std::optional<Response<AnyMethod>>> Server::dispatchRequest(std:
     if (!sendResponse) co_return fallback;
     co_await self->send(std::move(fallback));
     co_return std::nullopt;
+}
+
+asio::awaitable<void> Server::serveRequest(std::shared_ptr<Server> self, Request<AnyMethod> request) {
+    auto admission = co_await admit(self, request, true);
+    if (!admission.box) co_return;
+
+    // The handler runs in this request's own task, which a cancellation stops while the handler
+    // runs; the answer is sent after the task has left the table.
+    auto task = platform::detail::currentTaskContext()->shared_from_this();
+    ID id = request.id;
+    std::optional<Reply> reply;
+    std::exception_ptr failure;
+    {
+        self->pendingRequestTasks_.insert_or_assign(id, [task] { task->cancel.cancel(); });
+        RunningRequestEntry entry(self, self->pendingRequestTasks_, id);
+        try {
+            reply = co_await handlerContextLocal().withValue(
+                HandlerContext(id, std::move(admission.httpContext)),
+                runHandler(self, std::move(admission.box), std::move(request), false));
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    if (reply) {
+        // A cancellation the handler did not heed stops nothing: its answer goes out whole, and
+        // a send is never cut short by it.
+        task->cancel.cancelled = false;
+        try {
+            co_await self->sendReply(std::move(*reply));
+            co_return;
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    if (isCancellation(failure)) co_return;
+    co_await self->send(errorResponse(std::move(id), failure));
 }
 
 asio::awaitable<Server::Reply> Server::runHandler(std::shared_ptr<Server> self,
@@ -646,7 +718,7 @@ void Server::setInitialState(ClientInfo clientInfo, ClientCapabilities clientCap
 
 // Cancellation
 
-std::optional<Server::RequestTask> Server::removePendingRequest(const ID& id) {
+std::optional<std::function<void()>> Server::removePendingRequest(const ID& id) {
     auto found = pendingRequestTasks_.find(id);
     if (found == pendingRequestTasks_.end()) return std::nullopt;
     auto task = std::move(found->second);
@@ -670,8 +742,8 @@ asio::awaitable<void> Server::handleCancellation(std::weak_ptr<Server> weak, Mes
         }
         co_return;
     }
-    if (auto task = server->removePendingRequest(*requestId)) {
-        task->cancel();
+    if (auto cancel = server->removePendingRequest(*requestId)) {
+        (*cancel)();
         if (auto logger = server->logger()) logger->debug("Cancelled request", {{"requestId", requestIdText}});
     } else if (auto logger = server->logger()) {
         logger->trace("Cancellation notification for unknown or completed request", {{"requestId", requestIdText}});

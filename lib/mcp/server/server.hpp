@@ -228,7 +228,6 @@ public:
 private:
     /// What a request's task gives: an erased response, or a typed success still to be written.
     using Reply = std::variant<Response<AnyMethod>, detail::TypedAnswer>;
-    using RequestTask = platform::Task<Reply>;
 
     Server(std::string name, std::string version, std::optional<std::string> title,
            std::optional<std::string> instructions, Capabilities capabilities, Configuration configuration);
@@ -249,6 +248,17 @@ private:
     static boost::asio::awaitable<std::optional<Response<AnyMethod>>> dispatchRequest(std::shared_ptr<Server> self,
                                                                                       Request<AnyMethod> request,
                                                                                       bool sendResponse);
+    /// A request's handler, or why there is none: the refusal was sent when `sendResponse` is true
+    /// and is returned otherwise (the strict-mode refusal is then thrown).
+    struct Admission {
+        std::shared_ptr<const detail::MethodBox> box;
+        std::optional<HTTPRequest> httpContext;
+        std::optional<Response<AnyMethod>> refusal;
+    };
+    static boost::asio::awaitable<Admission> admit(std::shared_ptr<Server> self, const Request<AnyMethod>& request,
+                                                   bool sendResponse);
+    /// A request read by the receive loop, handled and answered in one task.
+    static boost::asio::awaitable<void> serveRequest(std::shared_ptr<Server> self, Request<AnyMethod> request);
     static boost::asio::awaitable<Reply> runHandler(std::shared_ptr<Server> self,
                                                     std::shared_ptr<const detail::MethodBox> box,
                                                     Request<AnyMethod> request, bool erased);
@@ -267,7 +277,7 @@ private:
                                                                        Initialize::Parameters parameters);
     static boost::asio::awaitable<void> handleCancellation(std::weak_ptr<Server> weak,
                                                            Message<CancelledNotification> message);
-    std::optional<RequestTask> removePendingRequest(const ID& id);
+    std::optional<std::function<void()>> removePendingRequest(const ID& id);
 
     /// The logger of the connected transport, read afresh; nothing without a transport.
     std::optional<logging::Logger> logger() const;
@@ -288,7 +298,8 @@ private:
     Configuration configuration_;
     std::map<std::string, std::shared_ptr<const detail::MethodBox>, std::less<>> methodHandlers_;
     std::map<std::string, std::vector<std::shared_ptr<const NotificationHandlerBox>>, std::less<>> notificationHandlers_;
-    std::unordered_map<ID, RequestTask> pendingRequestTasks_;
+    /// How to cancel each running request, by id.
+    std::unordered_map<ID, std::function<void()>> pendingRequestTasks_;
     std::unordered_map<ID, AnyPendingRequest> pendingRequests_;
     bool isInitialized_ = false;
     std::optional<ClientInfo> clientInfo_;

@@ -65,6 +65,29 @@ TEST(ValueTextReaderTest, ReadsAndRefusesExactlyWhatTheParserDoes) {
     EXPECT_TRUE(direct("[" + deep + "]").starts_with("failed: The given data was not valid JSON."));
 }
 
+// Large texts are read twice, the first time to size their arrays; the outcome is the same.
+TEST(ValueTextReaderTest, ReadsAndRefusesLargeTextsAsTheParserDoes) {
+    auto documents = test::randomDocuments(4111);
+    std::string many = "[";
+    while (many.size() < 200000) many += platform::json::write(documents.make(4)) + ",";
+    many += R"({"a":1,"a":[2,[],[[3]]],"b":{}}])";
+    std::string padding(70000, ' ');
+    const std::string texts[] = {
+        many,
+        padding + "[1,2,3]",
+        padding + "[" + std::string(20000, '1') + "]",
+        // The first fault is reported, whichever reading meets it.
+        "[1e999," + padding + "]]",
+        "[1," + padding + "]] 1e999",
+        many + " x",
+        many.substr(0, many.size() - 1),
+    };
+    for (const auto& text : texts) {
+        SCOPED_TRACE(text.substr(0, 80));
+        EXPECT_EQ(direct(text), throughDOM(text));
+    }
+}
+
 TEST(ValueTextReaderTest, ReadsLongTextsAndKeysWhole) {
     std::string longText(100000, 'x');
     longText += "\\u00e9";

@@ -55,6 +55,36 @@ TEST(ServerCancellationTest, ACancelledToolCallIsNeverAnswered) {
     EXPECT_EQ(ended->metadataText("method"), "tools/call");
 }
 
+TEST(ServerCancellationTest, AnAnswerGivenDespiteACancellationIsSentUncancelled) {
+    // A handler that does not heed the cancellation still answers, and the answer's send is no
+    // longer cancelled: a transport pausing on a full pipe would otherwise cut the line short.
+    ServerHarness h;
+    platform::OneShot<void> started;
+    platform::OneShot<void> gate;
+    std::vector<bool> cancelledAtSend;
+    h.transport->failSendsWhen([&](std::string_view) -> std::exception_ptr {
+        cancelledAtSend.push_back(platform::isCancelled());
+        return nullptr;
+    });
+    h.server->withMethodHandler<Echo>([started, gate](Value params) -> asio::awaitable<Value> {
+        started.resume();
+        co_await gate.wait();
+        co_return params;
+    });
+    auto replies = h.runStarted([&]() -> asio::awaitable<std::vector<std::string>> {
+        h.transport->push(R"({"jsonrpc":"2.0","id":4,"method":"test/echo","params":"late"})");
+        co_await started.wait();
+        h.transport->push(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":4}})");
+        auto pong = co_await h.exchange(kPing);
+        gate.resume();
+        auto answer = co_await h.transport->nextSent();
+        co_return std::vector<std::string>{pong, answer};
+    });
+    EXPECT_EQ(replies, (std::vector<std::string>{kPong, R"({"id":4,"jsonrpc":"2.0","result":"late"})"}));
+    EXPECT_EQ(h.logs.countOf(Level::debug, "Cancelled request"), 1u);
+    EXPECT_EQ(cancelledAtSend, (std::vector<bool>{false, false}));
+}
+
 TEST(ServerCancellationTest, ACancellationNamingNoRunningRequestChangesNothing) {
     ServerHarness h;
     platform::OneShot<void> gate;
