@@ -30,7 +30,7 @@
 
 namespace inkwarden {
 
-InkwardenApp::InkwardenApp(QObject* parent) : InkwardenApp(UpdateCheck::defaultOptions(), parent) {}
+InkwardenApp::InkwardenApp(QObject* parent) : InkwardenApp(UpdateCheck::Options{}, parent) {}
 
 InkwardenApp::InkwardenApp(UpdateCheck::Options updates, QObject* parent)
     : QObject(parent),

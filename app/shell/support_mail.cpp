@@ -110,8 +110,8 @@ std::string percentEncoded(std::string_view text) {
     return out;
 }
 
-std::string hardwareModel() {
-    std::ifstream in("/sys/devices/virtual/dmi/id/product_name", std::ios::binary);
+std::string hardwareModel(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
     std::string text{std::istreambuf_iterator<char>(in), {}};
     text = text.substr(0, text.find_first_of(std::string_view("\0\n", 2)));
     return text.empty() ? "?" : text;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,8 +58,8 @@ public:
 /// Every byte outside A-Z, a-z, 0-9 and "-._~" as "%XX" (upper-case hex digits).
 std::string percentEncoded(std::string_view text);
 
-/// The hardware model from the firmware's product name, up to the first NUL or line break; "?"
-/// when it cannot be read.
-std::string hardwareModel();
+/// The hardware model from the firmware's product name (`file`), up to the first NUL or line
+/// break; "?" when it cannot be read or is empty.
+std::string hardwareModel(const std::filesystem::path& file = "/sys/devices/virtual/dmi/id/product_name");
 
 }  // namespace inkwarden

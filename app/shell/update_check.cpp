@@ -9,7 +9,6 @@
 #include <boost/asio/this_coro.hpp>
 #include <boost/url/parse.hpp>
 
-#include "platform/build_info.hpp"
 #include "platform/http/client.hpp"
 #include "platform/json/codec.hpp"
 #include "platform/json/decoding_error.hpp"
@@ -17,7 +16,6 @@
 #include "platform/main_thread.hpp"
 #include "shell/app_settings.hpp"
 #include "shell/product.hpp"
-#include "shell/startup.hpp"
 
 namespace inkwarden {
 namespace {
@@ -55,17 +53,11 @@ boost::urls::url UpdateCheck::defaultFeed() {
     return feed;
 }
 
-UpdateCheck::Options UpdateCheck::defaultOptions() {
-    Options options;
-    options.runningBuild = std::string(bundleBuild());
-    options.now = secondsSince1970;
-    return options;
-}
-
 UpdateCheck::UpdateCheck(boost::asio::any_io_executor network, MainThread& mainThread, Options options, QObject* parent)
-    : QObject(parent), network_(std::move(network)), mainThread_(mainThread), options_(std::move(options)) {
-    if (!options_.now) options_.now = secondsSince1970;
-}
+    : QObject(parent), network_(std::move(network)), mainThread_(mainThread), options_(std::move(options)) {}
+
+UpdateCheck::UpdateCheck(boost::asio::any_io_executor network, MainThread& mainThread, QObject* parent)
+    : UpdateCheck(std::move(network), mainThread, Options{}, parent) {}
 
 void UpdateCheck::check() {
     if (state_.kind == State::Kind::checking) return;

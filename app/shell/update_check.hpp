@@ -12,6 +12,9 @@
 #include <boost/json/value.hpp>
 #include <boost/url/url.hpp>
 
+#include "platform/build_info.hpp"
+#include "shell/startup.hpp"
+
 namespace inkwarden {
 
 class MainThread;
@@ -54,24 +57,25 @@ public:
         static Latest fromJSON(const boost::json::value& value);
     };
 
+    /// "version.json" at the root of the product web site.
+    static boost::urls::url defaultFeed();
+
     struct Options {
         boost::urls::url feed = defaultFeed();
         /// Most time for the whole fetch.
         std::chrono::steady_clock::duration limit = std::chrono::seconds(15);
         /// The running build number as the bundle gives it (parsed with buildNumber).
-        std::string runningBuild;
+        std::string runningBuild{bundleBuild()};
         /// Seconds since 1970-01-01 00:00 UTC.
-        std::function<double()> now;
+        std::function<double()> now = secondsSince1970;
     };
 
-    /// "version.json" at the root of the product web site.
-    static boost::urls::url defaultFeed();
-
-    /// Options with the compiled-in build and the system clock.
-    static Options defaultOptions();
-
-    UpdateCheck(boost::asio::any_io_executor network, MainThread& mainThread, Options options = defaultOptions(),
+    /// Fetches on `network`; the outcome comes back through `mainThread`, which must outlive
+    /// every fetch still running there.
+    UpdateCheck(boost::asio::any_io_executor network, MainThread& mainThread, Options options,
                 QObject* parent = nullptr);
+    /// With the product site's feed, the compiled-in build and the system clock.
+    UpdateCheck(boost::asio::any_io_executor network, MainThread& mainThread, QObject* parent = nullptr);
 
     const State& state() const noexcept { return state_; }
 

@@ -114,7 +114,10 @@ before(async () => {
   endpoint = `http://127.0.0.1:${port}/mcp`;
   fs.mkdirSync(env.XDG_CONFIG_HOME + '/inkwarden', { recursive: true });
   fs.mkdirSync(runtimeDir, { mode: 0o700 });
-  fs.writeFileSync(path.join(env.XDG_CONFIG_HOME, 'inkwarden', 'settings.json'), JSON.stringify({ port, token }));
+  // Welcomed and checked for updates just now: the started application opens no window of its
+  // own and asks no web site.
+  const settings = { port, token, hasSeenWelcome: true, lastUpdateCheck: Date.now() / 1000 };
+  fs.writeFileSync(path.join(env.XDG_CONFIG_HOME, 'inkwarden', 'settings.json'), JSON.stringify(settings));
 });
 
 after(async () => {

@@ -175,7 +175,7 @@ TEST_F(InkwardenAppTest, AFirstLaunchWelcomesAndChecksForUpdatesALaterOneOnlyWhe
         return testing_support::ScriptedHttpServer::Reply{200, R"({"version":"0.1","build":0,"page":"https://example.org/"})"};
     });
     auto options = [&feed] {
-        auto options = inkwarden::UpdateCheck::defaultOptions();
+        inkwarden::UpdateCheck::Options options;
         options.feed = boost::urls::url(feed.url("/version.json"));
         return options;
     };

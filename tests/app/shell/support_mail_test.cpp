@@ -123,6 +123,27 @@ TEST(SupportMailTest, FallsBackToThePlainAddressWhenNoURLResults) {
     EXPECT_EQ(SupportMail::link("help desk@example.org", "S", "B"), "mailto:help desk@example.org");
 }
 
+TEST(SupportMailTest, TheModelIsTheFirmwaresProductNameUpToItsEnd) {
+    testing_support::TemporaryFolder folder;
+    struct Case {
+        const char* name;
+        std::string contents;
+        std::string model;
+    };
+    const Case cases[] = {
+        {"LineBreak", "ThinkPad X1 Carbon\n", "ThinkPad X1 Carbon"},
+        {"Nul", std::string("Board\0junk", 10), "Board"},
+        {"Empty", "\n", "?"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = folder / c.name;
+        std::ofstream(file, std::ios::binary) << c.contents;
+        EXPECT_EQ(inkwarden::hardwareModel(file), c.model);
+    }
+    EXPECT_EQ(inkwarden::hardwareModel(folder / "missing"), "?");
+}
+
 TEST(SupportMailTest, GathersTheHostStatusSettingsAndStoredStamp) {
     testing_support::qtApplication();
     testing_support::AppFoldersSandbox folders;
