@@ -11,6 +11,12 @@ namespace testing_support {
 class FakeTouchpadSource final : public inkwarden::TouchpadSource {
 public:
     bool available = true;
+    /// Where to note, when the source goes, whether a capture still held it.
+    bool* heldWhenDestroyed = nullptr;
+
+    ~FakeTouchpadSource() override {
+        if (heldWhenDestroyed) *heldWhenDestroyed = taken();
+    }
 
     bool start(Handler handler) override {
         ++starts_;
