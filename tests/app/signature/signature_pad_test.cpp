@@ -14,13 +14,11 @@ namespace {
 
 class SignaturePadTest : public testing::Test {
 protected:
-    SignaturePadTest() {
-        testing_support::qtApplication();
-        pad.show();
-    }
+    SignaturePadTest() { pad.show(); }
 
     void drag(QPoint from, std::vector<QPoint> path) { testing_support::dragMouse(&pad, from, path); }
 
+    QApplication& app = testing_support::qtApplication();  // before the first widget
     SignaturePad pad;
 };
 

@@ -17,15 +17,13 @@ namespace inkwarden {
 namespace {
 
 struct SignaturesSectionTest : ::testing::Test {
-    SignaturesSectionTest() {
-        testing_support::qtApplication();
-        section.show();
-    }
+    SignaturesSectionTest() { section.show(); }
 
     MenuRow* deleteRow() const { return section.findChild<MenuRow*>("deleteSignaturesRow"); }
     QLabel* noFiles() const { return section.findChild<QLabel*>("noSignatures"); }
     MenuRow* tryRow() const { return section.findChild<MenuRow*>("tryItRow"); }
 
+    QApplication& app = testing_support::qtApplication();  // before the first widget
     testing_support::AppFoldersSandbox folders;
     testing_support::ManualScheduler scheduler;
     SignatureStore store{scheduler};
