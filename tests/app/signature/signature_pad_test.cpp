@@ -11,6 +11,9 @@ namespace {
 
 class SignaturePadTest : public testing::Test {
 protected:
+    // The pad is made before the fixture's body runs, so the application must exist first.
+    static void SetUpTestSuite() { testing_support::qtApplication(); }
+
     SignaturePadTest() {
         testing_support::qtApplication();
         pad.show();
