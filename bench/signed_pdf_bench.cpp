@@ -1,6 +1,7 @@
 // The signed-PDF writer on a 100-page document against qpdf's own overlay of the same image onto
 // the same page, in one run. Run each alone (--benchmark_filter) to read its peak memory.
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
