@@ -13,6 +13,7 @@
 
 #include <boost/asio/io_context.hpp>
 
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -113,7 +114,12 @@ int main(int argc, char** argv) {
     const char* scenario = std::getenv("MCP_CONFORMANCE_SCENARIO");
     asio::io_context io;
     auto task = platform::spawn(io.get_executor(), play(argv[argc - 1], scenario ? scenario : ""));
-    io.run();
+    // A scenario that hangs must not leave this program behind the suite.
+    io.run_for(std::chrono::seconds(60));
+    if (!task.isFinished()) {
+        std::cerr << "conformance_client: the scenario did not finish in time\n";
+        return 1;
+    }
     try {
         task.get();
     } catch (...) {

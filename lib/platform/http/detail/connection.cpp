@@ -52,11 +52,9 @@ void Connection::armTimer() {
 
 void Connection::close() {
     resolver_.cancel();
-    if (secure_ || plain_) {
-        beast::error_code ignored;
-        lowest().socket().close(ignored);
-        lowest().expires_never();
-    }
+    // The stream's own close: resetting its expiry would assert while a connect, which counts as
+    // both a read and a write, is pending.
+    if (secure_ || plain_) lowest().close();
 }
 
 void Connection::cancel() {
