@@ -96,7 +96,7 @@ import -window root "$out/document-window-empty.png"
 eval "$(xdotool getwindowgeometry --shell "$window")"  # X, Y: the window's top-left corner
 
 # The pad's top-left corner within the window (the right column of the layout).
-padX=$((X + ${PAD_LEFT:-458})) padY=$((Y + ${PAD_TOP:-${PAD_TOP_DEFAULT:-150}}))
+padX=$((X + ${PAD_LEFT:-458})) padY=$((Y + ${PAD_TOP:-115}))
 stroke() {
   xdotool mousemove $((padX + $1)) $((padY + $2)) mousedown 1
   shift 2
@@ -118,6 +118,8 @@ drag() {
   done
   xdotool mouseup 1
 }
+# Defaults: both boxes, which start at the anchor near the last page's foot, moved up the page
+SIGNATURE_AT=${SIGNATURE_AT-"120 637 60 -450"} STAMP_AT=${STAMP_AT-"290 630 -60 -150"}
 if [[ -n "${SIGNATURE_AT:-}" ]]; then
   read -r sx sy dx dy <<<"$SIGNATURE_AT"
   drag "$sx" "$sy" "$dx" "$dy"
