@@ -3,6 +3,7 @@
 #include "ui/panel_style.hpp"
 #include "ui/stamp_preview.hpp"
 #include "ui/symbol.hpp"
+#include "ui/text_card.hpp"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -50,33 +51,16 @@ QLabel* wrappingLabel(const QString& text, const QFont& font, Qt::Alignment alig
 }
 
 /// A rounded, lightly filled box holding a text in the typeface of a printed company text.
-class TextCard final : public QLabel {
-public:
-    TextCard(const QString& text, const QColor& fill) : QLabel(text), fill_(fill) {
-        QFont font(QStringLiteral("Helvetica"));
-        font.setPixelSize(kBoxTextSize);
-        setFont(font);
-        setTextFormat(Qt::PlainText);
-        setWordWrap(true);
-        setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        setMargin(kBoxPadding);
-    }
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        {
-            QPainter painter(this);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(fill_);
-            painter.drawRoundedRect(QRectF(rect()), kBoxCornerRadius, kBoxCornerRadius);
-        }
-        QLabel::paintEvent(event);
-    }
-
-private:
-    QColor fill_;
-};
+TextCard* makeTextCard(const QString& text, const QColor& fill) {
+    auto* card = new TextCard(text, fill, kBoxCornerRadius);
+    QFont font(QStringLiteral("Helvetica"));
+    font.setPixelSize(kBoxTextSize);
+    card->setFont(font);
+    card->setWordWrap(true);
+    card->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    card->setMargin(kBoxPadding);
+    return card;
+}
 
 }  // namespace
 
@@ -153,7 +137,7 @@ ApprovalView::ApprovalView(const ApprovalQuestion& question, std::function<void(
             setTextColor(caption, secondary);
             boxColumn->addWidget(caption);
         }
-        auto* card = new TextCard(text, fill);
+        auto* card = makeTextCard(text, fill);
         card->setObjectName(QStringLiteral("boxText"));
         setTextColor(card, dimmed ? secondary : primary);
         boxColumn->addWidget(card);

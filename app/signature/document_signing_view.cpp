@@ -7,6 +7,7 @@
 #include "ui/panel_style.hpp"
 #include "ui/stamp_preview.hpp"
 #include "ui/symbol.hpp"
+#include "ui/text_card.hpp"
 
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -95,31 +96,14 @@ private:
 };
 
 /// The company text as it will print, on a lightly filled card.
-class CompanyTextCard final : public QLabel {
-public:
-    CompanyTextCard(const QString& text, const QColor& fill) : QLabel(text), fill_(fill) {
-        QFont font(QStringLiteral("Helvetica"));
-        font.setPixelSize(kSmallTextSize);
-        setFont(font);
-        setTextFormat(Qt::PlainText);
-        setContentsMargins(kCompanyTextPaddingX, kCompanyTextPaddingY, kCompanyTextPaddingX, kCompanyTextPaddingY);
-    }
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        {
-            QPainter painter(this);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(fill_);
-            painter.drawRoundedRect(QRectF(rect()), kRowRadius, kRowRadius);
-        }
-        QLabel::paintEvent(event);
-    }
-
-private:
-    QColor fill_;
-};
+TextCard* makeCompanyTextCard(const QString& text, const QColor& fill) {
+    auto* card = new TextCard(text, fill, kRowRadius);
+    QFont font(QStringLiteral("Helvetica"));
+    font.setPixelSize(kSmallTextSize);
+    card->setFont(font);
+    card->setContentsMargins(kCompanyTextPaddingX, kCompanyTextPaddingY, kCompanyTextPaddingX, kCompanyTextPaddingY);
+    return card;
+}
 
 }  // namespace
 
@@ -343,7 +327,7 @@ void DocumentSigningView::buildRightColumn(QVBoxLayout* column) {
         auto* add = new QCheckBox(tr("Add company text"));
         add->setObjectName(QStringLiteral("addCompanyText"));
         add->setChecked(addCompanyText_);
-        companyText_ = new CompanyTextCard(*content_.companyText, panel::quaternary(palette()));
+        companyText_ = makeCompanyTextCard(*content_.companyText, panel::quaternary(palette()));
         companyText_->setObjectName(QStringLiteral("companyText"));
         connect(add, &QCheckBox::toggled, this, [this](bool on) {
             addCompanyText_ = on;

@@ -5,6 +5,7 @@
 #include "ui/panel_style.hpp"
 #include "ui/stamp_preview.hpp"
 #include "ui/symbol.hpp"
+#include "ui/text_card.hpp"
 
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -51,30 +52,16 @@ QLabel* label(const QString& text, const QFont& font) {
 }
 
 /// The company text as it will print under the ink, on a softly filled card, at its own size.
-class CompanyTextCard final : public QLabel {
-public:
-    explicit CompanyTextCard(const QString& text) : QLabel(text) {
-        setObjectName(QStringLiteral("companyText"));
-        setFont(SignatureInk::captionFont());
-        setTextFormat(Qt::PlainText);
-        setWordWrap(false);
-        setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        setContentsMargins(kTextCardPaddingX, kTextCardPaddingY, kTextCardPaddingX, kTextCardPaddingY);
-        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        {
-            QPainter painter(this);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(panel::quaternary(palette()));
-            painter.drawRoundedRect(QRectF(rect()), kTextCardRadius, kTextCardRadius);
-        }
-        QLabel::paintEvent(event);
-    }
-};
+TextCard* makeCompanyTextCard(const QString& text, const QColor& fill) {
+    auto* card = new TextCard(text, fill, kTextCardRadius);
+    card->setObjectName(QStringLiteral("companyText"));
+    card->setFont(SignatureInk::captionFont());
+    card->setWordWrap(false);
+    card->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    card->setContentsMargins(kTextCardPaddingX, kTextCardPaddingY, kTextCardPaddingX, kTextCardPaddingY);
+    card->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    return card;
+}
 
 }  // namespace
 
@@ -177,7 +164,7 @@ SignatureView::SignatureView(SignatureQuestion question, std::function<void(std:
         addCompanyText_ = new QCheckBox(tr("Add company text"));
         addCompanyText_->setObjectName(QStringLiteral("addCompanyText"));
         addCompanyText_->setChecked(true);
-        auto* text = new CompanyTextCard(*question_.companyText);
+        auto* text = makeCompanyTextCard(*question_.companyText, panel::quaternary(palette()));
         panel::setTextColor(text, panel::primary(palette()));
         row->addWidget(addCompanyText_, 0, Qt::AlignTop);
         row->addSpacing(kOptionGap);
