@@ -7,17 +7,8 @@
 # section after both were approved with Return.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:-$root/build/screenshots}
-binary=${INKWARDEN_BINARY:-$root/build/dev/inkwarden}
-display=:${DISPLAY_NUMBER:-96}
-port=${INKWARDEN_PORT:-47393}
-mkdir -p "$out"
-
-home=$(mktemp -d)
-export XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_RUNTIME_DIR=$home/run
-mkdir -p "$XDG_CONFIG_HOME/inkwarden" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "$0")/screenshot-common.sh"
+screenshot_init 96 47393 "${1:-}"
 cat > "$XDG_CONFIG_HOME/inkwarden/settings.json" <<JSON
 {"port": $port, "token": "screenshot-token", "hasSeenWelcome": true, "hasConnectedClient": true,
  "companySection": true, "companyText": "Jane Doe\nManaging Director"}
@@ -28,19 +19,8 @@ convert -size 360x200 xc:white -fill none -stroke '#1f3f9f' -strokewidth 8 -draw
   -stroke none -fill '#1f3f9f' -font DejaVu-Sans-Bold -pointsize 34 -gravity center -annotate +0-20 'ACME Ltd' \
   -pointsize 20 -annotate +0+30 'Approved' "$home/stamp.png"
 
-Xvfb "$display" -screen 0 800x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-app=
-cleanup() {
-  if [[ -n "$app" ]]; then kill "$app" 2>/dev/null && wait "$app" 2>/dev/null || true; fi
-  kill "$xvfb" 2>/dev/null || true
-  rm -rf "$home"
-}
-trap cleanup EXIT
-export DISPLAY=$display QT_QPA_PLATFORM=xcb
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-"$binary" &
-app=$!
+start_display 800x800
+start_app
 for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/mcp" && break; sleep 0.1; done
 
 # One tools/call as an AI client sends it; prints the reply once the user answered.

@@ -8,17 +8,8 @@
 # signs; the reply is printed.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:-$root/build/screenshots}
-binary=${INKWARDEN_BINARY:-$root/build/dev/inkwarden}
-display=:${DISPLAY_NUMBER:-97}
-port=${INKWARDEN_PORT:-47394}
-mkdir -p "$out"
-
-home=$(mktemp -d)
-export XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_RUNTIME_DIR=$home/run
-mkdir -p "$XDG_CONFIG_HOME/inkwarden" "$XDG_DATA_HOME/inkwarden" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "$0")/screenshot-common.sh"
+screenshot_init 97 47394 "${1:-}"
 cat > "$XDG_CONFIG_HOME/inkwarden/settings.json" <<JSON
 {"port": $port, "token": "screenshot-token", "hasSeenWelcome": true, "hasConnectedClient": true,
  "companySection": true, "companyText": "Jane Doe\nManaging Director\nACME Ltd"}
@@ -61,19 +52,8 @@ pdf += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(o
 open(sys.argv[1], "wb").write(pdf)
 PY
 
-Xvfb "$display" -screen 0 1200x1000x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-app=
-cleanup() {
-  if [[ -n "$app" ]]; then kill "$app" 2>/dev/null && wait "$app" 2>/dev/null || true; fi
-  kill "$xvfb" 2>/dev/null || true
-  rm -rf "$home"
-}
-trap cleanup EXIT
-export DISPLAY=$display QT_QPA_PLATFORM=xcb
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-"$binary" &
-app=$!
+start_display 1200x1000
+start_app
 for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/mcp" && break; sleep 0.1; done
 
 visible() { xdotool search --onlyvisible --class inkwarden 2>/dev/null | sort || true; }

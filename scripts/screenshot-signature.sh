@@ -8,17 +8,8 @@
 # the pad after a click on it, in trackpad mode.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:-$root/build/screenshots}
-binary=${INKWARDEN_BINARY:-$root/build/dev/inkwarden}
-display=:${DISPLAY_NUMBER:-97}
-port=${INKWARDEN_PORT:-47394}
-mkdir -p "$out"
-
-home=$(mktemp -d)
-export XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_RUNTIME_DIR=$home/run
-mkdir -p "$XDG_CONFIG_HOME/inkwarden" "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/inkwarden"
-chmod 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "$0")/screenshot-common.sh"
+screenshot_init 97 47394 "${1:-}"
 cat > "$XDG_CONFIG_HOME/inkwarden/settings.json" <<JSON
 {"port": $port, "token": "screenshot-token", "hasSeenWelcome": true, "hasConnectedClient": true,
  "companyText": "Jane Doe\nManaging Director\nACME Ltd"}
@@ -31,19 +22,8 @@ convert -size 595x842 xc:white -fill black -font DejaVu-Sans -pointsize 22 -anno
   -pointsize 12 -annotate +60+130 'The tenant rents the flat on the third floor.' \
   -annotate +60+700 'Signature: ____________________' "$home/lease.png"
 
-Xvfb "$display" -screen 0 1200x900x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-app=
-cleanup() {
-  if [[ -n "$app" ]]; then kill "$app" 2>/dev/null && wait "$app" 2>/dev/null || true; fi
-  kill "$xvfb" 2>/dev/null || true
-  rm -rf "$home"
-}
-trap cleanup EXIT
-export DISPLAY=$display QT_QPA_PLATFORM=xcb
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-"$binary" &
-app=$!
+start_display 1200x900
+start_app
 for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/mcp" && break; sleep 0.1; done
 
 call() {

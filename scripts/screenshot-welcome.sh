@@ -5,34 +5,13 @@
 # for an AI client; welcome-connected.png: after a client reached the host.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:-$root/build/screenshots}
-binary=${INKWARDEN_BINARY:-$root/build/dev/inkwarden}
-display=:${DISPLAY_NUMBER:-95}
-port=${INKWARDEN_PORT:-47392}
-mkdir -p "$out"
-
-home=$(mktemp -d)
-export XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_RUNTIME_DIR=$home/run
-mkdir -p "$XDG_CONFIG_HOME/inkwarden" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "$0")/screenshot-common.sh"
+screenshot_init 95 47392 "${1:-}"
 # Checked just now, so no update check goes out.
 echo "{\"port\": $port, \"lastUpdateCheck\": $(date +%s)}" > "$XDG_CONFIG_HOME/inkwarden/settings.json"
 
-Xvfb "$display" -screen 0 800x900x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-app=
-cleanup() {
-  if [[ -n "$app" ]]; then kill "$app" 2>/dev/null && wait "$app" 2>/dev/null || true; fi
-  kill "$xvfb" 2>/dev/null || true
-  rm -rf "$home"
-}
-trap cleanup EXIT
-export DISPLAY=$display QT_QPA_PLATFORM=xcb
-
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-"$binary" &
-app=$!
+start_display 800x900
+start_app
 for _ in $(seq 50); do xdotool search --name '^Welcome to Inkwarden$' >/dev/null 2>&1 && break; sleep 0.1; done
 sleep 0.5
 window=$(xdotool search --name '^Welcome to Inkwarden$' | head -1)
