@@ -184,7 +184,7 @@ std::string MCPError::failureReason() const {
 std::optional<std::string> MCPError::recoverySuggestion() const {
     switch (kind_) {
     case Kind::parseError: return "Verify that the JSON being sent is valid and well-formed";
-    case Kind::invalidRequest: return "Ensure the request follows the JSON-RPC 2.0 specification format";
+    case Kind::invalidRequest: return "Ensure the request is a well-formed JSON-RPC 2.0 message";
     case Kind::methodNotFound: return "Check the method name and ensure it is supported by the server";
     case Kind::invalidParams: return "Verify the parameters match the method's expected parameters";
     case Kind::urlElicitationRequired:

@@ -47,7 +47,7 @@ TEST(MCPErrorTest, CarriesCodeAndTextsOfEachCase) {
          "Verify that the JSON being sent is valid and well-formed"},
         {"InvalidRequest", MCPError::invalidRequest("x"), -32600, "Invalid Request: x",
          "The JSON sent is not a valid Request object",
-         "Ensure the request follows the JSON-RPC 2.0 specification format"},
+         "Ensure the request is a well-formed JSON-RPC 2.0 message"},
         {"MethodNotFound", MCPError::methodNotFound("tools/x"), -32601, "Method not found: tools/x",
          "The method does not exist or is not available",
          "Check the method name and ensure it is supported by the server"},
