@@ -1,5 +1,7 @@
 #include "signature/document_signing_view.hpp"
 
+#include "signature/request_header.hpp"
+
 #include "signature/document_pages_view.hpp"
 #include "signature/qt_request_window.hpp"
 #include "signature/signature_pad.hpp"
@@ -27,15 +29,8 @@
 namespace inkwarden {
 namespace {
 
-constexpr int kSideMargin = 22;
-constexpr int kTopMargin = 6;
-constexpr int kBottomMargin = 20;
-constexpr int kSpacing = 10;
-constexpr int kGlyphHeight = 40;
-constexpr int kTitleSize = 15;
-constexpr int kReasonSize = 13;
-constexpr int kReasonLines = 5;
-constexpr int kDocumentSize = 12;
+constexpr int kSpacing = kRequestSpacing;
+constexpr int kDocumentSize = kRequestDocumentSize;
 constexpr int kColumnsTopPadding = 4;
 constexpr int kColumnsSpacing = 16;
 constexpr int kLeftWidth = 420;
@@ -178,51 +173,12 @@ DocumentSigningView::DocumentSigningView(DocumentSigningContent content, Strokes
     documents_.reserve(content_.jobs.size());
     for (const auto& job : content_.jobs) documents_.push_back(DocumentState::initial(job));
 
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(kSideMargin, kTopMargin, kSideMargin, kBottomMargin);
-    column->setSpacing(kSpacing);
-
-    auto* glyph = new QLabel;
-    glyph->setObjectName(QStringLiteral("glyph"));
-    glyph->setAlignment(Qt::AlignCenter);
-    glyph->setFixedHeight(kGlyphHeight);
-    glyph->setPixmap(symbolPixmap(QStringLiteral("glyph"), panel::accent(palette()), kGlyphHeight, devicePixelRatioF()));
-    column->addWidget(glyph);
-
     const auto count = static_cast<qlonglong>(content_.jobs.size());
     const QString title = count == 1 ? tr("%1 asks you to sign a document").arg(content_.client)
                                      : tr("%1 asks you to sign %2 documents").arg(content_.client).arg(count);
-    auto* titleLabel = textLabel(title, panel::font(kTitleSize, QFont::Bold), Qt::AlignHCenter);
-    titleLabel->setObjectName(QStringLiteral("title"));
-    column->addWidget(titleLabel);
-
-    auto* reason = textLabel(content_.reason, panel::font(kReasonSize), Qt::AlignHCenter);
-    reason->setObjectName(QStringLiteral("reason"));
-    reason->setMaximumHeight(QFontMetrics(reason->font()).lineSpacing() * kReasonLines);
-    column->addWidget(reason);
-
-    if (count == 1) {
-        auto* line = new QWidget;
-        line->setObjectName(QStringLiteral("documentLine"));
-        auto* row = new QHBoxLayout(line);
-        row->setContentsMargins(0, 0, 0, 0);
-        row->setSpacing(4);
-        const QColor secondary = panel::secondary(palette());
-        auto* icon = new QLabel;
-        icon->setPixmap(symbolPixmap(QStringLiteral("doc"), secondary, kDocumentSize, devicePixelRatioF()));
-        const QString fullName = QString::fromStdString(content_.jobs.front().name);
-        auto* name = textLabel(QString(), panel::font(kDocumentSize), Qt::AlignLeft, false);
-        name->setObjectName(QStringLiteral("documentName"));
-        const int room = viewWidth - 2 * kSideMargin - kDocumentSize - row->spacing();
-        name->setText(QFontMetrics(name->font()).elidedText(fullName, Qt::ElideMiddle, room));
-        name->setToolTip(fullName);
-        setTextColor(name, secondary);
-        row->addStretch();
-        row->addWidget(icon);
-        row->addWidget(name);
-        row->addStretch();
-        column->addWidget(line);
-    }
+    std::optional<QString> document;
+    if (count == 1) document = QString::fromStdString(content_.jobs.front().name);
+    auto* column = addRequestHeader(this, viewWidth, title, content_.reason, document);
 
     column->addSpacing(kColumnsTopPadding);
     auto* columns = new QHBoxLayout;

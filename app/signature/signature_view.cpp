@@ -1,5 +1,7 @@
 #include "signature/signature_view.hpp"
 
+#include "signature/request_header.hpp"
+
 #include "signature/qt_request_window.hpp"
 #include "signature/signature_pad.hpp"
 #include "ui/panel_style.hpp"
@@ -19,15 +21,7 @@
 namespace inkwarden {
 namespace {
 
-constexpr int kSideMargin = 22;
-constexpr int kTopMargin = 6;
-constexpr int kBottomMargin = 20;
-constexpr int kSpacing = 10;
-constexpr int kGlyphHeight = 40;
-constexpr int kTitleSize = 15;
-constexpr int kReasonSize = 13;
-constexpr int kReasonLines = 5;
-constexpr int kDocumentSize = 12;
+constexpr int kSpacing = kRequestSpacing;
 constexpr int kRowTopPadding = 4;
 constexpr int kRowSpacing = 16;
 constexpr int kPreviewWidth = 400;
@@ -73,54 +67,11 @@ SignatureView::SignatureView(SignatureQuestion question, std::function<void(std:
     setFixedWidth(withPreview ? kWidthWithPreview : kWidth);
     const QColor secondary = panel::secondary(palette());
 
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(kSideMargin, kTopMargin, kSideMargin, kBottomMargin);
-    column->setSpacing(kSpacing);
-
-    auto* glyph = new QLabel;
-    glyph->setObjectName(QStringLiteral("glyph"));
-    glyph->setAlignment(Qt::AlignCenter);
-    glyph->setFixedHeight(kGlyphHeight);
-    glyph->setPixmap(symbolPixmap(QStringLiteral("glyph"), panel::accent(palette()), kGlyphHeight, devicePixelRatioF()));
-    column->addWidget(glyph);
-
     const bool company = question_.companyText.has_value() || question_.stamp.has_value();
-    auto* title = label(company ? tr("%1 asks for your company signature").arg(question_.client)
-                                : tr("%1 asks for your signature").arg(question_.client),
-                        panel::font(kTitleSize, QFont::Bold));
-    title->setObjectName(QStringLiteral("title"));
-    title->setWordWrap(true);
-    title->setAlignment(Qt::AlignHCenter);
-    column->addWidget(title);
-
-    auto* reason = label(question_.reason, panel::font(kReasonSize));
-    reason->setObjectName(QStringLiteral("reason"));
-    reason->setWordWrap(true);
-    reason->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    // At most five lines; the rest is cut.
-    reason->setMaximumHeight(QFontMetrics(reason->font()).lineSpacing() * kReasonLines);
-    column->addWidget(reason);
-
-    if (question_.document && !question_.document->isEmpty()) {
-        auto* line = new QWidget;
-        line->setObjectName(QStringLiteral("documentLine"));
-        auto* row = new QHBoxLayout(line);
-        row->setContentsMargins(0, 0, 0, 0);
-        row->setSpacing(4);
-        auto* icon = new QLabel;
-        icon->setPixmap(symbolPixmap(QStringLiteral("doc"), secondary, kDocumentSize, devicePixelRatioF()));
-        const int room = width() - 2 * kSideMargin - kDocumentSize - row->spacing();
-        auto* name = label(QString(), panel::font(kDocumentSize));
-        name->setObjectName(QStringLiteral("documentName"));
-        name->setText(QFontMetrics(name->font()).elidedText(*question_.document, Qt::ElideMiddle, room));
-        name->setToolTip(*question_.document);
-        panel::setTextColor(name, secondary);
-        row->addStretch();
-        row->addWidget(icon);
-        row->addWidget(name);
-        row->addStretch();
-        column->addWidget(line);
-    }
+    auto* column = addRequestHeader(this, width(),
+                                    company ? tr("%1 asks for your company signature").arg(question_.client)
+                                            : tr("%1 asks for your signature").arg(question_.client),
+                                    question_.reason, question_.document);
 
     auto* body = new QHBoxLayout;
     body->setContentsMargins(0, kRowTopPadding, 0, 0);
