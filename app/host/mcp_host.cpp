@@ -1,12 +1,15 @@
 #include "host/mcp_host.hpp"
 
-#include <array>
-#include <vector>
+#include <sys/socket.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
-#include <boost/asio/buffer.hpp>
+#include <array>
+#include <cerrno>
+
 #include <boost/asio/redirect_error.hpp>
 #include <boost/asio/use_awaitable.hpp>
-#include <boost/asio/write.hpp>
+#include <boost/system/system_error.hpp>
 
 #include "host/host_response_text.hpp"
 #include "platform/async/task.hpp"
@@ -33,6 +36,32 @@ void armIdleClose(asio::steady_timer& timer, std::chrono::milliseconds timeout, 
     });
 }
 
+/// Sends what the connection takes now of `head` then `body`, from `offset` on; gives the new
+/// offset, or none when the connection failed.
+std::optional<std::size_t> sendAvailable(int fd, std::string_view head, std::string_view body, std::size_t offset) {
+    const auto total = head.size() + body.size();
+    while (offset < total) {
+        std::array<iovec, 2> parts{};
+        std::size_t count = 0;
+        if (offset < head.size()) parts[count++] = {const_cast<char*>(head.data() + offset), head.size() - offset};
+        const auto bodyOffset = offset > head.size() ? offset - head.size() : 0;
+        if (bodyOffset < body.size())
+            parts[count++] = {const_cast<char*>(body.data() + bodyOffset), body.size() - bodyOffset};
+        msghdr message{};
+        message.msg_iov = parts.data();
+        message.msg_iovlen = count;
+        // No SIGPIPE from a peer that has gone.
+        const auto sent = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+        if (sent < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) return offset;
+            return std::nullopt;
+        }
+        offset += static_cast<std::size_t>(sent);
+    }
+    return offset;
+}
+
 }  // namespace
 
 std::shared_ptr<MCPHost> MCPHost::create(asio::any_io_executor runtime, MainThread& mainThread, HostStatus& status,
@@ -52,7 +81,8 @@ MCPHost::MCPHost(asio::any_io_executor runtime, MainThread& mainThread, HostStat
       status_(status),
       handler_(std::move(handler)),
       options_(options),
-      slotFreed_(runtime, asio::steady_timer::time_point::max()) {}
+      slotFreed_(runtime, asio::steady_timer::time_point::max()),
+      readBuffer_(std::make_unique<char[]>(options_.readSize)) {}
 
 MCPHost::~MCPHost() = default;
 
@@ -118,6 +148,7 @@ asio::awaitable<void> MCPHost::start() {
     acceptor->set_option(asio::socket_base::reuse_address(true), error);
     if (!error) acceptor->bind(tcp::endpoint(asio::ip::make_address_v4("127.0.0.1"), static_cast<std::uint16_t>(port)), error);
     if (!error) acceptor->listen(asio::socket_base::max_listen_connections, error);
+    if (!error) acceptor->non_blocking(true, error);
     if (error) {
         // A failed listener is kept until the next start, as a listener that reported failure.
         co_await report(HostStatus::ListenerState::failed, port, error.message());
@@ -142,17 +173,26 @@ asio::awaitable<void> MCPHost::acceptLoop(std::shared_ptr<MCPHost> self, std::sh
             co_await self->slotFreed_.async_wait(asio::redirect_error(asio::use_awaitable, ignored));
             continue;
         }
-        boost::system::error_code error;
-        auto socket = std::make_shared<Socket>(co_await acceptor->async_accept(asio::redirect_error(asio::use_awaitable, error)));
-        if (error) {
-            if (error == asio::error::operation_aborted || !acceptor->is_open()) break;
-            // Out of descriptors or a connection reset before it was taken: try again shortly.
-            asio::steady_timer pause(self->runtime_, std::chrono::milliseconds(50));
-            co_await pause.async_wait(asio::redirect_error(asio::use_awaitable, error));
+        // Take from the queue before waiting: the reactor reports the listener only on a new
+        // connection, and accept4 hands the descriptor over non-blocking in one call.
+        const int fd = ::accept4(acceptor->native_handle(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        const int failure = errno;
+        if (fd >= 0) {
+            ++self->active_;
+            platform::spawnDetached(self->runtime_, serve(self, Descriptor(fd)));
             continue;
         }
-        ++self->active_;
-        platform::spawnDetached(self->runtime_, serve(self, std::move(socket)));
+        // A connection reset before it was taken: take the next.
+        if (failure == EINTR || failure == ECONNABORTED || failure == EPROTO) continue;
+        boost::system::error_code error;
+        if (failure == EAGAIN || failure == EWOULDBLOCK) {
+            co_await acceptor->async_wait(Acceptor::wait_read, asio::redirect_error(asio::use_awaitable, error));
+            if (!error) continue;
+        }
+        if (error == asio::error::operation_aborted || !acceptor->is_open()) break;
+        // Out of descriptors: try again shortly.
+        asio::steady_timer pause(self->runtime_, std::chrono::milliseconds(50));
+        co_await pause.async_wait(asio::redirect_error(asio::use_awaitable, error));
     }
 }
 
@@ -161,53 +201,106 @@ void MCPHost::connectionEnded() {
     slotFreed_.cancel();
 }
 
-asio::awaitable<void> MCPHost::serve(std::shared_ptr<MCPHost> self, std::shared_ptr<Socket> socket) {
+asio::awaitable<void> MCPHost::serve(std::shared_ptr<MCPHost> self, Descriptor connection) {
     struct Ending {
         MCPHost& host;
         ~Ending() { host.connectionEnded(); }
     } ending{*self};
+    const int fd = connection.get();
+    std::shared_ptr<Socket> socket;  // takes the descriptor over once made
     try {
-        auto request = co_await self->readRequest(socket);
+        // A loopback client has mostly sent its request by the time it is accepted.
+        HostRequestReader reader(self->options_.limits);
+        std::optional<mcp::HTTPRequest> request;
+        switch (self->readAvailable(fd, reader)) {
+            case ReadOutcome::complete: request = reader.take(); break;
+            case ReadOutcome::wouldBlock:
+                socket = self->adopt(connection);
+                request = co_await self->awaitRequest(socket, std::move(reader));
+                break;
+            case ReadOutcome::refused:
+            case ReadOutcome::ended: break;
+        }
         if (request) {
             // The token in force once the request has been read.
             auto response = co_await self->handler_(std::move(*request), self->token_);
-            co_await self->write(socket, response);
+            const auto head = responseHead(response, launchID());
+            const std::string_view body = response.bodyData() ? std::string_view(*response.bodyData()) : std::string_view();
+            auto written = sendAvailable(fd, head, body, 0);
+            if (written && *written < head.size() + body.size()) {
+                if (!socket) socket = self->adopt(connection);
+                co_await self->awaitWritten(socket, head, body, *written);
+            }
         }
     } catch (...) {
         // A failed connection is closed; the others go on.
     }
     // Closing sends the end of the stream; a separate shutdown would only cost a system call.
-    boost::system::error_code ignored;
-    socket->close(ignored);
+    if (socket) {
+        boost::system::error_code ignored;
+        socket->close(ignored);
+    } else {
+        ::close(connection.release());
+    }
 }
 
-asio::awaitable<std::optional<mcp::HTTPRequest>> MCPHost::readRequest(std::shared_ptr<Socket> socket) {
-    HostRequestReader reader(options_.limits);
-    // Left uninitialised: zeroing 64 KiB per connection showed in profiles.
-    std::unique_ptr<char[]> chunk(new char[options_.readSize]);
+MCPHost::ReadOutcome MCPHost::readAvailable(int fd, HostRequestReader& reader) {
+    for (;;) {
+        const auto got = ::recv(fd, readBuffer_.get(), options_.readSize, 0);
+        if (got > 0) {
+            switch (reader.feed(std::string_view(readBuffer_.get(), static_cast<std::size_t>(got)))) {
+                case HostRequestReader::Status::needMore: continue;
+                case HostRequestReader::Status::complete: return ReadOutcome::complete;
+                case HostRequestReader::Status::refused: return ReadOutcome::refused;
+            }
+        }
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return ReadOutcome::wouldBlock;
+        return ReadOutcome::ended;
+    }
+}
+
+std::shared_ptr<MCPHost::Socket> MCPHost::adopt(Descriptor& connection) {
+    auto socket = std::make_shared<Socket>(runtime_);
+    boost::system::error_code error;
+    socket->assign(tcp::v4(), connection.get(), error);
+    if (error) throw boost::system::system_error(error);
+    connection.release();
+    return socket;
+}
+
+asio::awaitable<std::optional<mcp::HTTPRequest>> MCPHost::awaitRequest(std::shared_ptr<Socket> socket,
+                                                                       HostRequestReader reader) {
     asio::steady_timer idle(runtime_);
     for (;;) {
         armIdleClose(idle, options_.idleTimeout, socket);
         boost::system::error_code error;
-        auto got = co_await socket->async_read_some(asio::buffer(chunk.get(), options_.readSize), asio::redirect_error(asio::use_awaitable, error));
+        co_await socket->async_wait(Socket::wait_read, asio::redirect_error(asio::use_awaitable, error));
         idle.cancel();
-        if (error || got == 0) co_return std::nullopt;
-        switch (reader.feed(std::string_view(chunk.get(), got))) {
-            case HostRequestReader::Status::needMore: continue;
-            case HostRequestReader::Status::refused: co_return std::nullopt;
-            case HostRequestReader::Status::complete: co_return reader.take();
+        // Closed by the idle timer, the descriptor reads as -1 and fails.
+        if (error) co_return std::nullopt;
+        switch (readAvailable(socket->native_handle(), reader)) {
+            case ReadOutcome::wouldBlock: continue;
+            case ReadOutcome::complete: co_return reader.take();
+            case ReadOutcome::refused:
+            case ReadOutcome::ended: co_return std::nullopt;
         }
     }
 }
 
-asio::awaitable<void> MCPHost::write(std::shared_ptr<Socket> socket, const mcp::HTTPResponse& response) {
-    auto head = responseHead(response, launchID());
-    std::array<asio::const_buffer, 2> buffers{asio::buffer(head), asio::const_buffer()};
-    if (const auto& body = response.bodyData()) buffers[1] = asio::buffer(*body);
+asio::awaitable<void> MCPHost::awaitWritten(std::shared_ptr<Socket> socket, std::string_view head, std::string_view body,
+                                            std::size_t written) {
+    // One limit for the whole rest of the answer, as for a reader that never takes it.
     asio::steady_timer idle(runtime_);
     armIdleClose(idle, options_.idleTimeout, socket);
-    boost::system::error_code ignored;
-    co_await asio::async_write(*socket, buffers, asio::redirect_error(asio::use_awaitable, ignored));
+    while (written < head.size() + body.size()) {
+        boost::system::error_code error;
+        co_await socket->async_wait(Socket::wait_write, asio::redirect_error(asio::use_awaitable, error));
+        if (error) break;
+        auto sent = sendAvailable(socket->native_handle(), head, body, written);
+        if (!sent) break;
+        written = *sent;
+    }
     idle.cancel();
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/awaitable.hpp>
@@ -17,6 +18,7 @@
 #include "host/host_status.hpp"
 #include "mcp/base/http_request.hpp"
 #include "mcp/base/transports/http_server/http_response.hpp"
+#include "platform/file_access.hpp"
 #include "platform/main_thread.hpp"
 
 namespace inkwarden {
@@ -84,9 +86,19 @@ private:
     boost::asio::awaitable<void> report(HostStatus::ListenerState state, long long port, std::string description);
     static boost::asio::awaitable<void> acceptLoop(std::shared_ptr<MCPHost> self, std::shared_ptr<Acceptor> acceptor,
                                                    long long port);
-    static boost::asio::awaitable<void> serve(std::shared_ptr<MCPHost> self, std::shared_ptr<Socket> socket);
-    boost::asio::awaitable<std::optional<mcp::HTTPRequest>> readRequest(std::shared_ptr<Socket> socket);
-    boost::asio::awaitable<void> write(std::shared_ptr<Socket> socket, const mcp::HTTPResponse& response);
+    static boost::asio::awaitable<void> serve(std::shared_ptr<MCPHost> self, Descriptor connection);
+
+    /// What reading the bytes a connection holds now came to.
+    enum class ReadOutcome { complete, refused, ended, wouldBlock };
+    ReadOutcome readAvailable(int fd, HostRequestReader& reader);
+
+    // A connection becomes an Asio socket only when it has to wait: a bare descriptor costs no
+    // reactor registration, and no idle timer is armed while nothing is awaited.
+    std::shared_ptr<Socket> adopt(Descriptor& connection);
+    boost::asio::awaitable<std::optional<mcp::HTTPRequest>> awaitRequest(std::shared_ptr<Socket> socket,
+                                                                         HostRequestReader reader);
+    boost::asio::awaitable<void> awaitWritten(std::shared_ptr<Socket> socket, std::string_view head,
+                                              std::string_view body, std::size_t written);
     void connectionEnded();
 
     boost::asio::any_io_executor runtime_;
@@ -100,6 +112,8 @@ private:
     std::size_t active_ = 0;
     unsigned long startGeneration_ = 0;
     boost::asio::steady_timer slotFreed_;
+    /// Every read lands here first: reads never overlap on the one runtime thread.
+    std::unique_ptr<char[]> readBuffer_;
 };
 
 }  // namespace inkwarden

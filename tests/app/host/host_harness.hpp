@@ -86,6 +86,9 @@ public:
 
     void finishSending() { ::shutdown(fd_, SHUT_WR); }
 
+    /// Keeps the receive window small, so that a large answer fills the host's send buffer.
+    void limitReceiveBuffer(int bytes) { ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes); }
+
     /// Everything until the host closes; throws when the bound passes first.
     std::string receiveAll() {
         std::string received;

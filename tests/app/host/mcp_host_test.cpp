@@ -165,6 +165,51 @@ TEST(MCPHostTest, ClosesAnIdleConnectionWhileServingOthers) {
     EXPECT_EQ(idle.receiveAll(), "");  // closed by the host, without an answer
 }
 
+TEST(MCPHostTest, AnswersARequestWhoseRestArrivesAfterTheHostHadToWait) {
+    HostHarness harness({}, echo());
+    harness.start();
+    RawClient slow(harness.port());
+    slow.send("POST /late HTTP/1.1\r\nContent-Length: 4\r\n\r\nab");
+    // Accepted in order: once a later client is answered, the host has read what `slow` sent.
+    EXPECT_NE(harness.exchangeRaw("GET / HTTP/1.1\r\n\r\n"), "");
+    slow.send("cd");
+    EXPECT_EQ(slow.receiveAll(), answer("POST /late token=secret\n[Content-Length]=[4]\nbody 4:abcd"));
+}
+
+TEST(MCPHostTest, WritesALargeAnswerWholeOrClosesAReaderThatStalls) {
+    // Far more than the loopback buffers hold while the client does not read.
+    const std::string big(16 << 20, 'z');
+    for (bool stalls : {false, true}) {
+        SCOPED_TRACE(stalls ? "Stalls" : "ReadsAll");
+        MCPHost::Options options;
+        if (stalls) options.idleTimeout = std::chrono::milliseconds(300);
+        std::atomic<bool> asked = false;
+        HostHarness harness(options, [&](mcp::HTTPRequest, std::string) -> asio::awaitable<mcp::HTTPResponse> {
+            asked = true;
+            co_return mcp::HTTPResponse::data(big);
+        });
+        harness.start();
+        RawClient client(harness.port());
+        client.limitReceiveBuffer(16384);
+        client.send("POST / HTTP/1.1\r\n\r\n");
+        if (!stalls) {
+            const auto received = client.receiveAll();
+            EXPECT_EQ(received.size(), answer(big).size());
+            EXPECT_TRUE(received == answer(big));
+            continue;
+        }
+        // The host gives up on the answer after the idle time and closes.
+        const auto activeConnections = [&] {
+            return harness.run([&]() -> asio::awaitable<std::size_t> { co_return harness.host->activeConnections(); });
+        };
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while ((!asked || activeConnections() > 0) && std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(activeConnections(), 0u);
+        EXPECT_LT(client.receiveAll().size(), big.size());
+    }
+}
+
 TEST(MCPHostTest, ServesThreeHundredClientsAtOnceWithinTheConnectionCap) {
     std::atomic<int> inFlight = 0;
     std::atomic<int> mostInFlight = 0;
