@@ -225,7 +225,8 @@ asio::awaitable<void> MCPHost::serve(std::shared_ptr<MCPHost> self, Descriptor c
             // The token in force once the request has been read.
             auto response = co_await self->handler_(std::move(*request), self->token_);
             const auto head = responseHead(response, launchID());
-            const std::string_view body = response.bodyData() ? std::string_view(*response.bodyData()) : std::string_view();
+            const auto& bodyData = response.bodyData();
+            const std::string_view body = bodyData ? std::string_view(*bodyData) : std::string_view();
             auto written = sendAvailable(fd, head, body, 0);
             if (written && *written < head.size() + body.size()) {
                 if (!socket) socket = self->adopt(connection);

@@ -97,6 +97,7 @@ private:
     std::shared_ptr<Socket> adopt(Descriptor& connection);
     boost::asio::awaitable<std::optional<mcp::HTTPRequest>> awaitRequest(std::shared_ptr<Socket> socket,
                                                                          HostRequestReader reader);
+    /// Writes the rest of the answer from `written` on; `head` and `body` live in the caller's frame.
     boost::asio::awaitable<void> awaitWritten(std::shared_ptr<Socket> socket, std::string_view head,
                                               std::string_view body, std::size_t written);
     void connectionEnded();
