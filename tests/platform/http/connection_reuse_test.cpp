@@ -270,7 +270,9 @@ TEST(HttpConnectionReuseTest, ConcurrentRequestsUseSeparateConnections) {
         [arrived](Exchange exchange) -> asio::awaitable<void> {
             // Both requests are in flight at once: neither is answered before the other came.
             ++*arrived;
-            co_await eventually([arrived] { return *arrived >= 2; });
+            // Named: g++ 12 destroys a capturing lambda made inside a co_await statement twice.
+            std::function<bool()> bothArrived = [arrived] { return *arrived >= 2; };
+            co_await eventually(bothArrived);
             co_await exchange->respond(200, {}, exchange->request().target);
         },
         [&](LoopbackHttpServer& server, asio::any_io_executor executor) -> asio::awaitable<void> {
