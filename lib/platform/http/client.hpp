@@ -32,7 +32,8 @@ struct ClientOptions {
     int maxRedirects = 10;
     /// Most idle connections kept open for later requests, per origin.
     std::size_t maxIdleConnectionsPerOrigin = 6;
-    /// How long an idle connection may wait for its next request before it is closed.
+    /// How long an idle connection may wait for its next request. Older ones are never reused;
+    /// they close at the client's next request or at its end.
     std::chrono::steady_clock::duration idleConnectionLifetime = std::chrono::seconds(30);
 };
 
@@ -43,7 +44,8 @@ struct ClientOptions {
 /// response said "Connection: close" (and the response was not HTTP/1.0 or ended by the close),
 /// waits idle for the client's next request to the same origin. A connection carries one exchange
 /// at a time, so concurrent requests and long event streams each hold their own. A body dropped or
-/// cancelled before its end closes its connection.
+/// cancelled before its end closes its connection. A request whose reused connection turns out
+/// closed by the server before any byte of the answer arrived is sent once more on a new one.
 ///
 /// Confined to the runtime thread of its executor: call it from coroutines running there.
 /// Failures to get a reply throw HttpError; a reply with any status is a Response. A task that is
