@@ -70,6 +70,11 @@ asio::awaitable<void> ConformanceHTTPListener::acceptLoop() {
 }
 
 asio::awaitable<void> ConformanceHTTPListener::serve(tcp::socket socket) {
+    // An event stream leaves in several small writes (head, each event, the last chunk). With
+    // Nagle's algorithm each would wait for the client's delayed acknowledgement of the one
+    // before, some 40 ms on a connection the client keeps for its next request.
+    boost::system::error_code ignored;
+    socket.set_option(tcp::no_delay(true), ignored);
     beast::tcp_stream stream(std::move(socket));
     beast::flat_buffer buffer;
     while (!stopped_) {
@@ -117,7 +122,6 @@ asio::awaitable<void> ConformanceHTTPListener::serve(tcp::socket socket) {
         }
         if (!keepAlive) break;
     }
-    boost::system::error_code ignored;
     stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
 }
 

@@ -96,7 +96,7 @@ namespace {
 
 class ExchangeImpl : public LoopbackHttpServer::Exchange {
 public:
-    ExchangeImpl(tcp::socket socket, asio::ssl::context* tls) {
+    ExchangeImpl(tcp::socket socket, asio::ssl::context* tls, bool keepAlive) : keepAlive_(keepAlive) {
         if (tls) {
             secure_.emplace(std::move(socket), *tls);
         } else {
@@ -105,7 +105,8 @@ public:
     }
 
     asio::awaitable<bool> readRequest() {
-        if (secure_) {
+        if (secure_ && !handshaken_) {
+            handshaken_ = true;
             auto [error] = co_await secure_->async_handshake(asio::ssl::stream_base::server, asTuple);
             if (error) co_return false;
             if (const char* name = SSL_get_servername(secure_->native_handle(), TLSEXT_NAMETYPE_host_name))
@@ -121,6 +122,7 @@ public:
             error = std::get<0>(result);
         }
         if (error) co_return false;
+        request_ = RecordedRequest{.serverName = request_.serverName, .connection = request_.connection};
         request_.method = std::string(message.method_string());
         request_.target = std::string(message.target());
         for (const auto& field : message) request_.headers.add(field.name_string(), field.value());
@@ -129,17 +131,21 @@ public:
     }
 
     const RecordedRequest& request() const override { return request_; }
+    void setConnection(std::size_t ordinal) { request_.connection = ordinal; }
+    bool isClosed() const { return closed_; }
 
     asio::awaitable<void> respond(int status, platform::http::Headers headers, std::string body) override {
         headers.set("Content-Length", std::to_string(body.size()));
-        headers.set("Connection", "close");
+        closesAfterReply_ = !keepAlive_ || headers.get("Connection") == "close";
+        if (closesAfterReply_) headers.set("Connection", "close");
         co_await writeRaw(head(status, headers) + "\r\n" + body);
-        close();
+        if (closesAfterReply_) close();
     }
 
     asio::awaitable<void> startStream(int status, platform::http::Headers headers) override {
         headers.set("Transfer-Encoding", "chunked");
-        headers.set("Connection", "close");
+        closesAfterReply_ = !keepAlive_ || headers.get("Connection") == "close";
+        if (closesAfterReply_) headers.set("Connection", "close");
         co_await writeRaw(head(status, headers) + "\r\n");
     }
 
@@ -152,7 +158,7 @@ public:
 
     asio::awaitable<void> endStream() override {
         co_await writeRaw("0\r\n\r\n");
-        close();
+        if (closesAfterReply_) close();
     }
 
     asio::awaitable<void> writeRaw(std::string bytes) override {
@@ -182,6 +188,9 @@ private:
     std::optional<asio::ssl::stream<tcp::socket>> secure_;
     boost::beast::flat_buffer buffer_;
     RecordedRequest request_;
+    bool keepAlive_;
+    bool handshaken_ = false;
+    bool closesAfterReply_ = true;
     bool closed_ = false;
 };
 
@@ -199,19 +208,27 @@ struct LoopbackHttpServer::State : std::enable_shared_from_this<State> {
     std::vector<platform::Task<void>> tasks;
     std::vector<std::weak_ptr<ExchangeImpl>> exchanges;
     bool stopped = false;
+    bool keepAlive = false;
+    std::size_t connections = 0;
+    std::size_t closedIdleConnections = 0;
     std::uint16_t port = 0;
 
     static asio::awaitable<void> serve(std::shared_ptr<State> state, std::shared_ptr<ExchangeImpl> exchange) {
-        auto read = co_await exchange->readRequest();
-        if (!read || state->stopped) {
-            exchange->close();
-            co_return;
-        }
-        state->requests.push_back(exchange->request());
-        try {
-            co_await state->handler(exchange);
-        } catch (...) {
-            // A handler ends early when the client went away or the server stopped.
+        for (bool first = true;; first = false) {
+            auto read = co_await exchange->readRequest();
+            if (!read && !first && !exchange->isClosed() && !state->stopped) ++state->closedIdleConnections;
+            if (!read || state->stopped) {
+                exchange->close();
+                co_return;
+            }
+            state->requests.push_back(exchange->request());
+            try {
+                co_await state->handler(exchange);
+            } catch (...) {
+                // A handler ends early when the client went away or the server stopped.
+                co_return;
+            }
+            if (!state->keepAlive || exchange->isClosed()) co_return;
         }
     }
 
@@ -219,7 +236,9 @@ struct LoopbackHttpServer::State : std::enable_shared_from_this<State> {
         for (;;) {
             auto [error, socket] = co_await state->acceptor.async_accept(asTuple);
             if (error || state->stopped) co_return;
-            auto exchange = std::make_shared<ExchangeImpl>(std::move(socket), state->tls ? &*state->tls : nullptr);
+            auto exchange =
+                std::make_shared<ExchangeImpl>(std::move(socket), state->tls ? &*state->tls : nullptr, state->keepAlive);
+            exchange->setConnection(++state->connections);
             std::erase_if(state->exchanges, [](const auto& weak) { return weak.expired(); });
             state->exchanges.push_back(exchange);
             std::erase_if(state->tasks, [](const auto& task) { return task.isFinished(); });
@@ -257,6 +276,12 @@ std::string LoopbackHttpServer::url(const std::string& host, const std::string& 
 }
 
 const std::vector<RecordedRequest>& LoopbackHttpServer::requests() const { return state_->requests; }
+
+void LoopbackHttpServer::setKeepAlive(bool keepAlive) { state_->keepAlive = keepAlive; }
+
+std::size_t LoopbackHttpServer::connectionCount() const { return state_->connections; }
+
+std::size_t LoopbackHttpServer::closedIdleConnectionCount() const { return state_->closedIdleConnections; }
 
 void LoopbackHttpServer::stop() {
     if (state_->stopped) return;

@@ -2,7 +2,8 @@
 
 #include "platform/async/cancellation.hpp"
 #include "platform/async/task_context.hpp"
-#include "platform/http/detail/connection.hpp"
+#include "platform/http/detail/connection_pool.hpp"
+#include "platform/http/detail/exchange.hpp"
 
 #include <boost/asio/ssl/context.hpp>
 #include <boost/url/parse.hpp>
@@ -73,9 +74,12 @@ Client::Client(asio::any_io_executor executor, ClientOptions options)
     // Sockets belong to the runtime, not to the task that happens to make the client.
     : executor_(platform::detail::unwrapExecutor(executor)), options_(std::move(options)) {
     if (!options_.tls) options_.tls = systemTLSContext();
+    pool_ = std::make_shared<detail::ConnectionPool>(
+        detail::ConnectionPool::Limits{options_.maxIdleConnectionsPerOrigin, options_.idleConnectionLifetime});
 }
 
-Client::~Client() = default;
+// Bodies still being read keep their connections; they close when they end, having no pool.
+Client::~Client() { pool_->clear(); }
 
 asio::awaitable<Response> Client::send(Request request) {
     for (int redirects = 0;; ++redirects) {
@@ -96,11 +100,11 @@ asio::awaitable<Response> Client::sendOnce(const Request& request) {
         throw HttpError(HttpError::Kind::badURL, "Unsupported URL: " + std::string(request.url.buffer()));
     }
     if (invalidated_) throw HttpError(HttpError::Kind::cancelled, "The client was invalidated");
-    auto connection = std::make_shared<detail::Connection>(executor_, options_.tls);
-    std::erase_if(connections_, [](const auto& weak) { return weak.expired(); });
-    connections_.push_back(connection);
-    auto response = co_await connection->open(request);
-    response.body = ResponseBody(std::move(connection));
+    auto exchange = std::make_shared<detail::Exchange>(executor_, options_.tls, pool_);
+    std::erase_if(exchanges_, [](const auto& weak) { return weak.expired(); });
+    exchanges_.push_back(exchange);
+    auto response = co_await exchange->open(request);
+    response.body = ResponseBody(std::move(exchange));
     co_return response;
 }
 
@@ -113,10 +117,11 @@ asio::awaitable<BufferedResponse> Client::fetch(Request request, std::size_t max
 
 void Client::invalidateAndCancel() {
     invalidated_ = true;
-    for (const auto& weak : connections_) {
-        if (auto connection = weak.lock()) connection->cancel();
+    for (const auto& weak : exchanges_) {
+        if (auto exchange = weak.lock()) exchange->cancel();
     }
-    connections_.clear();
+    exchanges_.clear();
+    pool_->clear();
 }
 
 }  // namespace platform::http

@@ -8,6 +8,7 @@
 #include <boost/asio/awaitable.hpp>
 #include <boost/asio/ssl/context.hpp>
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <vector>
@@ -15,7 +16,8 @@
 namespace platform::http {
 
 namespace detail {
-class Connection;
+class ConnectionPool;
+class Exchange;
 }
 
 /// A TLS client context that trusts the system's certificate authorities and speaks TLS 1.2 or
@@ -28,10 +30,22 @@ struct ClientOptions {
     std::shared_ptr<boost::asio::ssl::context> tls = systemTLSContext();
     /// Most redirects followed for one request.
     int maxRedirects = 10;
+    /// Most idle connections kept open for later requests, per origin.
+    std::size_t maxIdleConnectionsPerOrigin = 6;
+    /// How long an idle connection may wait for its next request. Older ones are never reused;
+    /// they close at the client's next request or at its end.
+    std::chrono::steady_clock::duration idleConnectionLifetime = std::chrono::seconds(30);
 };
 
-/// An asynchronous HTTP/1.1 client for http and https URLs. One connection per request; the
-/// response head is handed out before the body, which then streams in chunks.
+/// An asynchronous HTTP/1.1 client for http and https URLs. The response head is handed out
+/// before the body, which then streams in chunks.
+///
+/// Connections persist: one whose response was read to its end, where neither the request nor the
+/// response said "Connection: close" (and the response was not HTTP/1.0 or ended by the close),
+/// waits idle for the client's next request to the same origin. A connection carries one exchange
+/// at a time, so concurrent requests and long event streams each hold their own. A body dropped or
+/// cancelled before its end closes its connection. A request whose reused connection turns out
+/// closed by the server before any byte of the answer arrived is sent once more on a new one.
 ///
 /// Confined to the runtime thread of its executor: call it from coroutines running there.
 /// Failures to get a reply throw HttpError; a reply with any status is a Response. A task that is
@@ -66,8 +80,8 @@ public:
     /// `send`, then reads the whole body. Throws HttpError responseTooLarge past `maxBodyBytes`.
     boost::asio::awaitable<BufferedResponse> fetch(Request request, std::size_t maxBodyBytes = 64 * 1024 * 1024);
 
-    /// Cancels every request and response body of this client that is still in flight; later
-    /// requests fail with HttpError cancelled.
+    /// Cancels every request and response body of this client that is still in flight and closes
+    /// the idle connections; later requests fail with HttpError cancelled.
     void invalidateAndCancel();
 
     const boost::asio::any_io_executor& executor() const noexcept { return executor_; }
@@ -77,7 +91,8 @@ private:
 
     boost::asio::any_io_executor executor_;
     ClientOptions options_;
-    std::vector<std::weak_ptr<detail::Connection>> connections_;
+    std::shared_ptr<detail::ConnectionPool> pool_;
+    std::vector<std::weak_ptr<detail::Exchange>> exchanges_;
     bool invalidated_ = false;
 };
 

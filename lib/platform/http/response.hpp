@@ -13,15 +13,17 @@
 namespace platform::http {
 
 namespace detail {
-class Connection;
+class Exchange;
 }
 
-/// The body of a response, read as a stream of chunks as they arrive. Copies share one stream;
-/// the connection closes when the last copy is dropped. Used by one task at a time.
+/// The body of a response, read as a stream of chunks as they arrive. Copies share one stream.
+/// A body read to its end may leave its connection open for the client's later requests; one
+/// dropped (its last copy) or cancelled before its end closes the connection. Used by one task at
+/// a time.
 class ResponseBody {
 public:
     ResponseBody() = default;
-    explicit ResponseBody(std::shared_ptr<detail::Connection> connection) : connection_(std::move(connection)) {}
+    explicit ResponseBody(std::shared_ptr<detail::Exchange> exchange) : exchange_(std::move(exchange)) {}
 
     /// The next chunk of bytes (never empty), or nullopt once the body is complete. Throws
     /// HttpError (networkConnectionLost when the connection ends early, timedOut, cancelled) and
@@ -36,7 +38,7 @@ public:
     void cancel();
 
 private:
-    std::shared_ptr<detail::Connection> connection_;
+    std::shared_ptr<detail::Exchange> exchange_;
 };
 
 /// A response whose head has arrived; its body follows through `body`.

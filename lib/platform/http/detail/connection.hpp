@@ -1,67 +1,54 @@
 #pragma once
 
-#include "platform/http/http_error.hpp"
-#include "platform/http/request.hpp"
-#include "platform/http/response.hpp"
-
 #include <boost/asio/any_io_executor.hpp>
-#include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ssl/context.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
-#include <boost/beast/http/buffer_body.hpp>
-#include <boost/beast/http/parser.hpp>
 #include <boost/beast/ssl/ssl_stream.hpp>
 
+#include <chrono>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace platform::http::detail {
 
-/// One request's connection: plain TCP or TLS over it, the response parser, the time limits.
-/// Confined to the executor it was made on.
-class Connection : public std::enable_shared_from_this<Connection> {
+/// One connection to an origin: plain TCP or TLS over it, and the bytes read from it that no
+/// message has used yet. Carries one exchange at a time and may carry several in turn, resting in
+/// its client's pool between them. Confined to the executor it was made on.
+class Connection {
 public:
-    Connection(boost::asio::any_io_executor executor, std::shared_ptr<boost::asio::ssl::context> tls);
-
-    /// Connects, writes `request` and reads the response head.
-    boost::asio::awaitable<Response> open(const Request& request);
-
-    /// The next body chunk; see ResponseBody::next.
-    boost::asio::awaitable<std::optional<std::string>> nextChunk();
-
-    /// Closes the socket, failing what waits on it with HttpError cancelled.
-    void cancel();
-
-    bool isFinished() const noexcept { return finished_; }
-
-private:
     using TLSStream = boost::beast::ssl_stream<boost::beast::tcp_stream>;
 
+    /// A connection not yet opened, for the origin `key` (see ConnectionPool::keyOf).
+    Connection(boost::asio::any_io_executor executor, std::string key, bool secure,
+               boost::asio::ssl::context& tls);
+
+    const std::string& key() const noexcept { return key_; }
+    bool isSecure() const noexcept { return secure_.has_value(); }
+    TLSStream& secure() { return *secure_; }
+    boost::beast::tcp_stream& plain() { return *plain_; }
+    /// The TCP stream under TLS, or the plain one: its time limit applies to every operation.
     boost::beast::tcp_stream& lowest();
-    void armTimer();
+    boost::beast::flat_buffer& buffer() noexcept { return buffer_; }
+
+    /// Closes the socket; what waits on it completes with an error.
     void close();
-    enum class Step { resolve, connect, handshake, exchange };
-    [[noreturn]] void fail(boost::system::error_code error, Step step);
-    HttpError errorFor(boost::system::error_code error, Step step) const;
-    boost::asio::awaitable<void> connect(const Request& request);
 
-    template <class Operation>
-    boost::asio::awaitable<std::size_t> onStream(Operation operation);
+    /// True when the socket is open and has nothing to read. An idle connection that has
+    /// something to read was closed by the peer (end of stream, TLS close alert) or received bytes
+    /// nobody asked for: either way it cannot carry another request.
+    bool isQuiet();
 
-    boost::asio::any_io_executor executor_;
-    std::shared_ptr<boost::asio::ssl::context> tls_;
-    boost::asio::ip::tcp::resolver resolver_;
+    /// Since when the connection has been idle in a pool.
+    std::chrono::steady_clock::time_point idleSince;
+
+private:
+    std::string key_;
     std::optional<boost::beast::tcp_stream> plain_;
     std::optional<TLSStream> secure_;
     boost::beast::flat_buffer buffer_;
-    std::optional<boost::beast::http::response_parser<boost::beast::http::buffer_body>> parser_;
-    std::string host_;
-    std::chrono::steady_clock::duration timeout_{};
-    std::optional<std::chrono::steady_clock::time_point> deadline_;
-    bool cancelled_ = false;
-    bool finished_ = false;
-    std::exception_ptr failure_;
+    bool closed_ = false;
 };
 
 }  // namespace platform::http::detail
