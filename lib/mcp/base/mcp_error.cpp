@@ -78,7 +78,7 @@ std::string debugText(const std::exception_ptr& error) {
 std::optional<std::string> stringMember(const Value::Object& data, std::string_view key) {
     auto found = data.find(key);
     if (found == data.end()) return std::nullopt;
-    if (const auto* text = found->second.stringValue()) return *text;
+    if (auto text = found->second.stringValue()) return std::string(*text);
     return std::nullopt;
 }
 

@@ -79,7 +79,7 @@ struct Exchange {
                 std::string text = "?";
                 if (params.arguments) {
                     if (auto found = params.arguments->find("text"); found != params.arguments->end()) {
-                        if (const auto* s = found->second.stringValue()) text = *s;
+                        if (auto s = found->second.stringValue()) text = std::string(*s);
                     }
                 }
                 co_return CallTool::Result{{Tool::Content::text(text)}};
