@@ -88,6 +88,26 @@ TEST(ValueTextReaderTest, ReadsAndRefusesLargeTextsAsTheParserDoes) {
     }
 }
 
+// The first reading keeps short lengths in a byte and long ones apart: arrays on both sides of
+// that limit, nested in each other in every order, come out at their sizes.
+TEST(ValueTextReaderTest, SizesLargeTextsArraysAroundTheShortLengthLimit) {
+    auto array = [](std::size_t size, const std::string& element) {
+        std::string text = "[";
+        for (std::size_t i = 0; i < size; ++i) text += (i ? "," : "") + element;
+        return text + "]";
+    };
+    std::string text = "[";
+    for (std::size_t outer : {0, 1, 254, 255, 256, 300}) {
+        for (std::size_t inner : {0, 3, 255, 256}) {
+            text += array(outer, array(inner, "1")) + "," + array(inner, array(outer % 7, "[]")) + ",";
+        }
+    }
+    text += "[]]";
+    ASSERT_GT(text.size(), 64u * 1024);
+    EXPECT_EQ(direct(text), throughDOM(text));
+    EXPECT_EQ(Value::fromJSONText(text), Value::fromJSON(platform::json::parse(text)));
+}
+
 TEST(ValueTextReaderTest, ReadsLongTextsAndKeysWhole) {
     std::string longText(100000, 'x');
     longText += "\\u00e9";
