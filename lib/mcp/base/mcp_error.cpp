@@ -85,8 +85,9 @@ std::optional<std::string> stringMember(const Value::Object& data, std::string_v
 std::vector<URLElicitationInfo> readElicitations(const Value::Object& data) {
     std::vector<URLElicitationInfo> elicitations;
     auto found = data.find("elicitations");
-    if (found == data.end() || !found->second.arrayValue()) return elicitations;
-    for (const auto& element : *found->second.arrayValue()) {
+    auto list = found == data.end() ? std::nullopt : found->second.arrayValue();
+    if (!list) return elicitations;
+    for (const auto& element : *list) {
         const auto* object = element.objectValue();
         if (!object) continue;
         auto mode = stringMember(*object, "mode");

@@ -231,7 +231,7 @@ std::string Value::description() const {
     case Kind::array: {
         std::string text = "[";
         bool first = true;
-        for (const auto& element : *arrayValue()) {
+        for (const auto& element : arrayValue().value_or(std::span<const Value>())) {
             if (!first) text += ", ";
             first = false;
             text += element.description();

@@ -114,7 +114,8 @@ public:
     Kind kind() const noexcept { return static_cast<Kind>(tag() & kKindMask); }
 
     // Accessors give the payload only for exactly that case; none converts between cases. Views
-    // and pointers live as long as this value: a short string's characters are inside it.
+    // and pointers live as long as this value: a short string's characters are inside it. Name
+    // the view before a range-for: `for (x : *v.arrayValue())` would loop over a dead optional.
     bool isNull() const noexcept { return kind() == Kind::null; }
     std::optional<bool> boolValue() const noexcept;
     std::optional<std::int64_t> intValue() const noexcept;

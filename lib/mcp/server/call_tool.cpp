@@ -39,7 +39,7 @@ bool readsBackUnchanged(const Value& value) {
     case Value::Kind::string: return !value.stringValue()->starts_with("data:");
     case Value::Kind::data: return false;
     case Value::Kind::array:
-        for (const auto& element : *value.arrayValue()) {
+        for (const auto& element : value.arrayValue().value_or(std::span<const Value>())) {
             if (!readsBackUnchanged(element)) return false;
         }
         return true;
