@@ -115,6 +115,21 @@ Value ArrayAssembly::finish() && {
     return array;
 }
 
+bool ArrayAssembly::sameElements(std::span<const Value> a, std::span<const Value> b) noexcept {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size_bytes()) == 0);
+}
+
+std::size_t ArrayAssembly::elementsHash(std::span<const Value> elements) noexcept {
+    std::size_t hash = elements.size();
+    for (const auto& element : elements) {
+        std::uint64_t words[2];
+        std::memcpy(words, element.bytes_, sizeof words);
+        hash = (hash ^ words[0]) * 0x100000001b3ULL;
+        hash = (hash ^ words[1]) * 0x100000001b3ULL;
+    }
+    return hash ^ (hash >> 29);
+}
+
 }  // namespace detail
 
 Value::Value(std::string_view text) {

@@ -5,6 +5,8 @@
 #include "mcp/base/value.hpp"
 
 #include <algorithm>
+#include <array>
+#include <span>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -129,6 +131,29 @@ struct ArrayCounter : QuietHandler {
     platform::json::detail::NumberReader numbers;
 };
 
+/// The small arrays met lately, so that a document repeating one shares a single block for it
+/// (whole subtrees of them, as inner arrays are shared first). Values are immutable, so sharing
+/// cannot be seen but in memory.
+class SmallArrays {
+public:
+    static constexpr std::size_t kMaxSize = 4;
+
+    /// `array` itself, or an earlier array with the same elements.
+    Value share(Value array) {
+        auto elements = array.arrayValue().value_or(std::span<const Value>());
+        if (elements.empty() || elements.size() > kMaxSize) return array;
+        auto& slot = slots_[detail::ArrayAssembly::elementsHash(elements) % slots_.size()];
+        if (detail::ArrayAssembly::sameElements(slot.arrayValue().value_or(std::span<const Value>()), elements)) {
+            return slot;
+        }
+        slot = array;
+        return array;
+    }
+
+private:
+    std::array<Value, 64> slots_;
+};
+
 struct ValueBuilder : QuietHandler {
     /// A container still open: an object's members so far and the key of the member to come, or
     /// an array's block when its length is known, else where its elements start in `pending`.
@@ -145,6 +170,7 @@ struct ValueBuilder : QuietHandler {
     // The elements of the open arrays of unknown length, outermost first.
     std::vector<Value> pending;
     std::optional<Value> result;
+    SmallArrays smallArrays;
     std::string text;  // a string or key the parser hands over in pieces
     platform::json::detail::NumberReader numbers;
     // The arrays' lengths from a first reading, when there was one.
@@ -194,7 +220,7 @@ struct ValueBuilder : QuietHandler {
             pending.resize(array.start);
         }
         open.pop_back();
-        add(std::move(*sized).finish());
+        add(smallArrays.share(std::move(*sized).finish()));
         return true;
     }
     bool on_key_part(string_view s, std::size_t, error_code&) {

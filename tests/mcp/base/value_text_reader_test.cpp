@@ -108,6 +108,30 @@ TEST(ValueTextReaderTest, SizesLargeTextsArraysAroundTheShortLengthLimit) {
     EXPECT_EQ(Value::fromJSONText(text), Value::fromJSON(platform::json::parse(text)));
 }
 
+// A small array met again shares the first one's block; arrays that differ in any element, even
+// in its representation alone, keep their own.
+TEST(ValueTextReaderTest, RepeatedSmallArraysShareOneBlock) {
+    auto padding = std::string(70000, ' ');
+    for (const auto& pad : {std::string(), padding}) {
+        SCOPED_TRACE(pad.size());
+        auto text = pad + R"([[["ab"]],[["ab"]],["ab"],["ac"],[1,2],[1,2],[2,1],[0.5],[0.5],[[]],[[]],[{}],[{}],[1,2,3,4,5],[1,2,3,4,5]])";
+        auto read = Value::fromJSONText(text);
+        ASSERT_EQ(read, Value::fromJSON(platform::json::parse(text)));
+        auto list = *read.arrayValue();
+        auto block = [&](std::size_t i) { return list[i].arrayValue()->data(); };
+        EXPECT_EQ(block(0), block(1));
+        EXPECT_EQ((*list[0].arrayValue())[0].arrayValue()->data(), block(2));
+        EXPECT_NE(block(2), block(3));
+        EXPECT_EQ(block(4), block(5));
+        EXPECT_NE(block(4), block(6));
+        EXPECT_EQ(block(7), block(8));
+        EXPECT_EQ(block(9), block(10));
+        EXPECT_EQ(block(11), block(12));
+        // Past the size the reader looks for.
+        EXPECT_NE(block(13), block(14));
+    }
+}
+
 TEST(ValueTextReaderTest, ReadsLongTextsAndKeysWhole) {
     std::string longText(100000, 'x');
     longText += "\\u00e9";

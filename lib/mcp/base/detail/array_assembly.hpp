@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 
 #include "mcp/base/detail/value_blocks.hpp"
 #include "mcp/base/value.hpp"
@@ -24,6 +25,12 @@ public:
     void append(Value element);
     /// The array, once every element is in. Throws std::logic_error when some are missing.
     Value finish() &&;
+
+    /// Whether the two arrays hold the same elements in the same representation: equal scalars and
+    /// short strings byte for byte, and the very same blocks. Enough to share one for the other.
+    static bool sameElements(std::span<const Value> a, std::span<const Value> b) noexcept;
+    /// A hash of the elements' representation, alike for arrays whose elements are the same.
+    static std::size_t elementsHash(std::span<const Value> elements) noexcept;
 
 private:
     ArrayBlock* block_ = nullptr;
