@@ -160,13 +160,8 @@ Value::Value(Object value) {
     set(Kind::object, block);
 }
 
-void Value::retainBlock() const noexcept {
-    static_cast<std::atomic<std::uint32_t>*>(block())->fetch_add(1, std::memory_order_relaxed);
-}
-
-void Value::releaseBlock() noexcept {
+void Value::destroyBlock() noexcept {
     void* block = this->block();
-    if (static_cast<std::atomic<std::uint32_t>*>(block)->fetch_sub(1, std::memory_order_acq_rel) != 1) return;
     switch (kind()) {
     case Kind::string: {
         auto* string = static_cast<detail::StringBlock*>(block);
@@ -310,10 +305,9 @@ Value Value::fromJSON(const boost::json::value& json) {
     case boost::json::kind::string: return fromString(json.get_string());
     case boost::json::kind::array: {
         const auto& array = json.get_array();
-        Array elements;
-        elements.reserve(array.size());
-        for (const auto& element : array) elements.push_back(fromJSON(element));
-        return Value(std::move(elements));
+        detail::ArrayAssembly elements(array.size());
+        for (const auto& element : array) elements.append(fromJSON(element));
+        return std::move(elements).finish();
     }
     case boost::json::kind::object: {
         Object members;

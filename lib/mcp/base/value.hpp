@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include <ext/atomicity.h>
+
 #include <boost/json/value.hpp>
 
 #include "platform/json/codec.hpp"
@@ -190,14 +192,17 @@ private:
         default: return false;
         }
     }
+    // Every block starts with its reference count. Counted as std::shared_ptr counts (libstdc++'s
+    // dispatch), atomically once the process has a second thread and plainly before.
+    _Atomic_word* references() const noexcept { return static_cast<_Atomic_word*>(block()); }
     void retain() const noexcept {
-        if (holdsBlock()) retainBlock();
+        if (holdsBlock()) __gnu_cxx::__atomic_add_dispatch(references(), 1);
     }
     void release() noexcept {
-        if (holdsBlock()) releaseBlock();
+        if (holdsBlock() && __gnu_cxx::__exchange_and_add_dispatch(references(), -1) == 1) destroyBlock();
     }
-    void retainBlock() const noexcept;
-    void releaseBlock() noexcept;
+    /// Frees the block once its last reference is gone.
+    void destroyBlock() noexcept;
 
     alignas(8) char bytes_[16] = {};
 };

@@ -1,9 +1,10 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <new>
+
+#include <ext/atomicity.h>
 
 #include "mcp/base/value.hpp"
 
@@ -14,7 +15,7 @@ namespace mcp::detail {
 
 /// An array: its element count, then exactly that many elements in the same allocation.
 struct ArrayBlock {
-    std::atomic<std::uint32_t> references{1};
+    _Atomic_word references = 1;
     std::uint32_t size = 0;
 
     Value* elements() noexcept { return reinterpret_cast<Value*>(this + 1); }
@@ -31,7 +32,7 @@ static_assert(sizeof(ArrayBlock) % alignof(Value) == 0, "elements follow the hea
 
 /// A string too long to be held inline: its length, then its characters.
 struct StringBlock {
-    std::atomic<std::uint32_t> references{1};
+    _Atomic_word references = 1;
     std::size_t size = 0;
 
     char* characters() noexcept { return reinterpret_cast<char*>(this + 1); }
@@ -41,7 +42,7 @@ struct StringBlock {
 /// An object or data payload, kept whole.
 template <class T>
 struct Boxed {
-    std::atomic<std::uint32_t> references{1};
+    _Atomic_word references = 1;
     T value;
 };
 
