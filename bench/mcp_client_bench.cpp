@@ -30,7 +30,7 @@ std::shared_ptr<Server> makeServer() {
         if (parameters.arguments) {
             if (auto found = parameters.arguments->find("path"); found != parameters.arguments->end()) path = &found->second;
         }
-        std::string text = "Signed " + (path && path->stringValue() ? *path->stringValue() : std::string());
+        std::string text = "Signed " + (path && path->stringValue() ? std::string(*path->stringValue()) : std::string());
         co_return CallTool::Result({Tool::Content::text(std::move(text))}, std::nullopt, false);
     });
     return server;

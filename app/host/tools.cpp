@@ -83,9 +83,9 @@ asio::awaitable<Tools::Contents> Tools::call(std::string name, Arguments argumen
 
 std::string Tools::string(const Arguments& arguments, std::string_view key) {
     const auto* value = find(arguments, key);
-    const auto* text = value ? value->stringValue() : nullptr;
+    auto text = value ? value->stringValue() : std::nullopt;
     if (!text || text->empty()) throw ToolError("Missing " + std::string(key));
-    return *text;
+    return std::string(*text);
 }
 
 std::string Tools::reason(const Arguments& arguments) {
@@ -110,9 +110,9 @@ std::optional<std::int64_t> Tools::page(const Arguments& arguments) {
 
 std::optional<std::string> Tools::anchorText(const Arguments& arguments) {
     const auto* value = find(arguments, "anchor_text");
-    const auto* text = value ? value->stringValue() : nullptr;
+    auto text = value ? value->stringValue() : std::nullopt;
     if (!text) return std::nullopt;
-    return *text;
+    return std::string(*text);
 }
 
 std::optional<Placement> Tools::box(const Value* value, double defaultWidth) {

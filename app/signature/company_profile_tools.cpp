@@ -39,9 +39,9 @@ const mcp::Value* find(const Tools::Arguments& arguments, const char* key) {
     return found == arguments.end() ? nullptr : &found->second;
 }
 
-const std::string* stringArgument(const Tools::Arguments& arguments, const char* key) {
+std::optional<std::string_view> stringArgument(const Tools::Arguments& arguments, const char* key) {
     const auto* value = find(arguments, key);
-    return value ? value->stringValue() : nullptr;
+    return value ? value->stringValue() : std::nullopt;
 }
 
 QImage decodeImage(std::string_view bytes) {
@@ -114,7 +114,7 @@ asio::awaitable<Tools::Contents> CompanyProfileTools::requestStamp(Arguments arg
     auto stamp = storedStamp();
     if (!stamp) throw ToolError(kNoStamp);
     std::optional<QString> document;
-    if (const auto* text = stringArgument(arguments, "document")) document = QString::fromStdString(*text);
+    if (auto text = stringArgument(arguments, "document")) document = QString::fromStdString(std::string(*text));
 
     auto asking = ask(client, [&](const QString& name) {
         return ApprovalQuestion{tr("%1 asks for your company stamp").arg(name), QString::fromStdString(reason),
@@ -138,8 +138,8 @@ asio::awaitable<Tools::Contents> CompanyProfileTools::requestStamp(Arguments arg
 
 asio::awaitable<Tools::Contents> CompanyProfileTools::setCompanyText(Arguments arguments,
                                                                      std::optional<std::string> client) {
-    const auto* given = stringArgument(arguments, "text");
-    auto text = trimWhitespaceAndNewlines(given ? *given : std::string());
+    auto given = stringArgument(arguments, "text");
+    auto text = trimWhitespaceAndNewlines(given ? std::string(*given) : std::string());
     // Lines are counted as the reader of the stored text counts them, so nothing approved is cut.
     if (graphemeCount(text) > AppSettings::kCompanyTextMaxCharacters ||
         companyTextLines(text).size() > AppSettings::kCompanyTextMaxLines)
@@ -175,14 +175,14 @@ asio::awaitable<Tools::Contents> CompanyProfileTools::setCompanyStamp(Arguments 
                                                                       std::optional<std::string> client) {
     std::string bytes;
     std::optional<std::filesystem::path> file;
-    const auto* path = stringArgument(arguments, "path");
-    const auto* base64 = stringArgument(arguments, "png_base64");
+    auto path = stringArgument(arguments, "path");
+    auto base64 = stringArgument(arguments, "png_base64");
     if (path && !path->empty()) {
-        file = Tools::expandedPath(*path);
+        file = Tools::expandedPath(std::string(*path));
         try {
             bytes = readRegularFile(*file);
         } catch (const std::exception&) {
-            throw ToolError("Inkwarden can't read " + *path + ": it's sandboxed. Copy the image into " +
+            throw ToolError("Inkwarden can't read " + std::string(*path) + ": it's sandboxed. Copy the image into " +
                             Tools::pathText(CompanyStamp::inbox()) + " and pass that path.");
         }
     } else if (auto decoded = base64 ? platform::base64Decode(*base64) : std::nullopt) {

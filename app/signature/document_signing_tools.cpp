@@ -73,7 +73,7 @@ asio::awaitable<Tools::Contents> DocumentSigningTools::signDocument(Arguments ar
 asio::awaitable<Tools::Contents> DocumentSigningTools::signDocuments(Arguments arguments,
                                                                      std::optional<std::string> client) {
     auto reason = Tools::reason(arguments);
-    const mcp::Value::Array* list = nullptr;
+    std::optional<std::span<const mcp::Value>> list;
     if (auto found = arguments.find("documents"); found != arguments.end()) list = found->second.arrayValue();
     // Counted before any file is read, so a refused call leaves every inbox copy in place.
     if (!list || list->empty()) throw ToolError(kNoDocuments);

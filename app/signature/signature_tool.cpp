@@ -31,16 +31,16 @@ asio::awaitable<Tools::Contents> SignatureTool::requestSignature(Tools::Argument
     const bool stamp = Tools::flag(arguments, "stamp");
     std::optional<std::string> document;
     if (auto found = arguments.find("document"); found != arguments.end())
-        if (const auto* text = found->second.stringValue()) document = *text;
+        if (auto text = found->second.stringValue()) document = std::string(*text);
     std::optional<std::string> bytes;
     if (auto found = arguments.find("document_path"); found != arguments.end()) {
-        const auto* path = found->second.stringValue();
+        auto path = found->second.stringValue();
         if (path && !path->empty()) {
-            auto file = Tools::expandedPath(*path);
+            auto file = Tools::expandedPath(std::string(*path));
             try {
                 bytes = readRegularFile(file);
             } catch (const std::exception&) {
-                throw ToolError("Inkwarden can't read " + *path + ": it's sandboxed. Copy the document into " +
+                throw ToolError("Inkwarden can't read " + std::string(*path) + ": it's sandboxed. Copy the document into " +
                                 Tools::pathText(CompanyStamp::inbox()) +
                                 " and pass that path, or leave out document_path.");
             }

@@ -60,7 +60,7 @@ Value stringArguments(std::initializer_list<std::pair<std::string, std::string>>
 std::string textArgument(const CallTool::Parameters& params, const std::string& name) {
     if (params.arguments) {
         if (auto found = params.arguments->find(name); found != params.arguments->end()) {
-            if (const auto* text = found->second.stringValue()) return *text;
+            if (auto text = found->second.stringValue()) return std::string(*text);
         }
     }
     throw MCPError::invalidParams("Missing text argument: " + name);

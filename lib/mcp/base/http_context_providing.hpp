@@ -15,8 +15,8 @@ class HTTPContextProviding {
 public:
     virtual ~HTTPContextProviding() = default;
 
-    /// The HTTP request that carried the request with `id` while that request is in flight;
-    /// nothing otherwise. Never throws.
+    /// The HTTP request that carried the request with `id` while that request is in flight, without
+    /// its body: the server has that as the message itself. Nothing otherwise. Never throws.
     virtual boost::asio::awaitable<std::optional<HTTPRequest>> httpRequestContext(ID id) = 0;
 };
 

@@ -78,15 +78,16 @@ std::string debugText(const std::exception_ptr& error) {
 std::optional<std::string> stringMember(const Value::Object& data, std::string_view key) {
     auto found = data.find(key);
     if (found == data.end()) return std::nullopt;
-    if (const auto* text = found->second.stringValue()) return *text;
+    if (auto text = found->second.stringValue()) return std::string(*text);
     return std::nullopt;
 }
 
 std::vector<URLElicitationInfo> readElicitations(const Value::Object& data) {
     std::vector<URLElicitationInfo> elicitations;
     auto found = data.find("elicitations");
-    if (found == data.end() || !found->second.arrayValue()) return elicitations;
-    for (const auto& element : *found->second.arrayValue()) {
+    auto list = found == data.end() ? std::nullopt : found->second.arrayValue();
+    if (!list) return elicitations;
+    for (const auto& element : *list) {
         const auto* object = element.objectValue();
         if (!object) continue;
         auto mode = stringMember(*object, "mode");

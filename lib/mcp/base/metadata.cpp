@@ -23,7 +23,7 @@ const Value* Metadata::operator[](std::string_view key) const {
 std::optional<ProgressToken> Metadata::progressToken() const {
     const auto* entry = (*this)[kProgressToken];
     if (!entry) return std::nullopt;
-    if (const auto* text = entry->stringValue()) return ProgressToken::string(*text);
+    if (auto text = entry->stringValue()) return ProgressToken::string(std::string(*text));
     if (auto number = entry->intValue()) return ProgressToken::integer(*number);
     return std::nullopt;
 }

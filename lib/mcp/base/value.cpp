@@ -1,14 +1,21 @@
 #include "mcp/base/value.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <stdexcept>
 
 #include <boost/json/array.hpp>
 #include <boost/json/object.hpp>
 #include <boost/json/string.hpp>
 
 #include "mcp/base/data_url.hpp"
+#include "mcp/base/detail/array_assembly.hpp"
+#include "mcp/base/detail/value_blocks.hpp"
 #include "mcp/base/detail/value_object.hpp"
 #include "mcp/base/hashing.hpp"
 #include "platform/json/decoding_error.hpp"
@@ -58,10 +65,120 @@ Value fromString(const boost::json::string& json) {
     if (text.starts_with("data:")) {
         if (auto url = parseDataURL(text)) return Value::data(std::move(url->mimeType), std::move(url->data));
     }
-    return Value(std::string(text));
+    return Value(text);
+}
+
+template <class T>
+detail::Boxed<T>* boxed(void* block) noexcept {
+    return static_cast<detail::Boxed<T>*>(block);
 }
 
 }  // namespace
+
+namespace detail {
+
+ArrayBlock* ArrayBlock::allocate(std::size_t size) {
+    if (size > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("Value array too long");
+    auto* block = new (::operator new(sizeof(ArrayBlock) + size * sizeof(Value))) ArrayBlock;
+    block->size = static_cast<std::uint32_t>(size);
+    return block;
+}
+
+void ArrayBlock::destroy(ArrayBlock* block, std::size_t made) noexcept {
+    std::destroy_n(block->elements(), made);
+    block->~ArrayBlock();
+    ::operator delete(block);
+}
+
+ArrayAssembly::ArrayAssembly(std::size_t size) {
+    if (size > 0) block_ = ArrayBlock::allocate(size);
+}
+
+ArrayAssembly::ArrayAssembly(ArrayAssembly&& other) noexcept
+    : block_(std::exchange(other.block_, nullptr)), made_(std::exchange(other.made_, 0)) {}
+
+ArrayAssembly::~ArrayAssembly() {
+    if (block_) ArrayBlock::destroy(block_, made_);
+}
+
+void ArrayAssembly::append(Value element) {
+    if (made_ == capacity()) throw std::logic_error("Value array assembled past its size");
+    new (block_->elements() + made_) Value(std::move(element));
+    ++made_;
+}
+
+Value ArrayAssembly::finish() && {
+    if (made_ != capacity()) throw std::logic_error("Value array assembled short of its size");
+    Value array;
+    array.set(Value::Kind::array, static_cast<void*>(std::exchange(block_, nullptr)));
+    made_ = 0;
+    return array;
+}
+
+bool ArrayAssembly::sameElements(std::span<const Value> a, std::span<const Value> b) noexcept {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size_bytes()) == 0);
+}
+
+std::size_t ArrayAssembly::elementsHash(std::span<const Value> elements) noexcept {
+    std::size_t hash = elements.size();
+    for (const auto& element : elements) {
+        std::uint64_t words[2];
+        std::memcpy(words, element.bytes_, sizeof words);
+        hash = (hash ^ words[0]) * 0x100000001b3ULL;
+        hash = (hash ^ words[1]) * 0x100000001b3ULL;
+    }
+    return hash ^ (hash >> 29);
+}
+
+}  // namespace detail
+
+Value::Value(std::string_view text) {
+    if (text.size() <= kInlineStringSize) {
+        std::memcpy(bytes_, text.data(), text.size());
+        bytes_[kTagByte] = static_cast<char>(static_cast<std::uint8_t>(Kind::string) | (text.size() << kLengthShift));
+        return;
+    }
+    auto* block = new (::operator new(sizeof(detail::StringBlock) + text.size())) detail::StringBlock;
+    block->size = text.size();
+    std::memcpy(block->characters(), text.data(), text.size());
+    set(Kind::string, static_cast<void*>(block));
+    bytes_[kTagByte] |= static_cast<char>(kBlockString);
+}
+
+Value::Value(Data value) {
+    set(Kind::data, static_cast<void*>(new detail::Boxed<Data>{.value = std::move(value)}));
+}
+
+Value::Value(Array value) {
+    detail::ArrayAssembly assembly(value.size());
+    for (auto& element : value) assembly.append(std::move(element));
+    *this = std::move(assembly).finish();
+}
+
+Value::Value(Object value) {
+    void* block = value.empty() ? nullptr : new detail::Boxed<Object>{.value = std::move(value)};
+    set(Kind::object, block);
+}
+
+void Value::destroyBlock() noexcept {
+    void* block = this->block();
+    switch (kind()) {
+    case Kind::string: {
+        auto* string = static_cast<detail::StringBlock*>(block);
+        string->~StringBlock();
+        ::operator delete(string);
+        return;
+    }
+    case Kind::data: delete boxed<Data>(block); return;
+    case Kind::array: {
+        auto* array = static_cast<detail::ArrayBlock*>(block);
+        detail::ArrayBlock::destroy(array, array->size);
+        return;
+    }
+    case Kind::object: delete boxed<Object>(block); return;
+    default: return;
+    }
+}
 
 Value Value::object(std::initializer_list<std::pair<std::string, Value>> members) {
     Object object;
@@ -70,33 +187,47 @@ Value Value::object(std::initializer_list<std::pair<std::string, Value>> members
 }
 
 std::optional<bool> Value::boolValue() const noexcept {
-    if (const auto* value = std::get_if<bool>(&storage_)) return *value;
-    return std::nullopt;
+    if (kind() != Kind::bool_) return std::nullopt;
+    return payload<bool>();
 }
 
 std::optional<std::int64_t> Value::intValue() const noexcept {
-    if (const auto* value = std::get_if<std::int64_t>(&storage_)) return *value;
-    return std::nullopt;
+    if (kind() != Kind::int_) return std::nullopt;
+    return payload<std::int64_t>();
 }
 
 std::optional<double> Value::doubleValue() const noexcept {
-    if (const auto* value = std::get_if<double>(&storage_)) return *value;
-    return std::nullopt;
+    if (kind() != Kind::double_) return std::nullopt;
+    return payload<double>();
+}
+
+std::optional<std::string_view> Value::stringValue() const noexcept {
+    if (kind() != Kind::string) return std::nullopt;
+    if (tag() & kBlockString) {
+        const auto* block = static_cast<const detail::StringBlock*>(this->block());
+        return std::string_view(block->characters(), block->size);
+    }
+    return std::string_view(bytes_, tag() >> kLengthShift);
 }
 
 const Value::Data* Value::dataValue() const noexcept {
-    const auto* data = std::get_if<std::shared_ptr<const Data>>(&storage_);
-    return data ? data->get() : nullptr;
+    if (kind() != Kind::data) return nullptr;
+    return &boxed<Data>(block())->value;
 }
 
-const Value::Array* Value::arrayValue() const noexcept {
-    const auto* array = std::get_if<std::shared_ptr<const Array>>(&storage_);
-    return array ? array->get() : nullptr;
+std::optional<std::span<const Value>> Value::arrayValue() const noexcept {
+    if (kind() != Kind::array) return std::nullopt;
+    const auto* block = static_cast<const detail::ArrayBlock*>(this->block());
+    if (!block) return std::span<const Value>();
+    return std::span<const Value>(block->elements(), block->size);
 }
 
 const Value::Object* Value::objectValue() const noexcept {
-    const auto* object = std::get_if<std::shared_ptr<const Object>>(&storage_);
-    return object ? object->get() : nullptr;
+    if (kind() != Kind::object) return nullptr;
+    // The one empty object every empty object Value stands for.
+    static const Object empty;
+    void* block = this->block();
+    return block ? &boxed<Object>(block)->value : &empty;
 }
 
 std::string Value::description() const {
@@ -105,12 +236,12 @@ std::string Value::description() const {
     case Kind::bool_: return *boolValue() ? "true" : "false";
     case Kind::int_: return std::to_string(*intValue());
     case Kind::double_: return platform::describeDouble(*doubleValue());
-    case Kind::string: return *stringValue();
+    case Kind::string: return std::string(*stringValue());
     case Kind::data: return dataURLEncoded(dataValue()->bytes, dataValue()->mimeType);
     case Kind::array: {
         std::string text = "[";
         bool first = true;
-        for (const auto& element : *arrayValue()) {
+        for (const auto& element : arrayValue().value_or(std::span<const Value>())) {
             if (!first) text += ", ";
             first = false;
             text += element.description();
@@ -148,7 +279,7 @@ boost::json::value Value::toJSON() const {
     case Kind::string: return boost::json::string_view(*stringValue());
     case Kind::data: return boost::json::string(dataURLEncoded(dataValue()->bytes, dataValue()->mimeType));
     case Kind::array: {
-        const auto& array = *arrayValue();
+        auto array = *arrayValue();
         boost::json::array json;
         json.reserve(array.size());
         for (const auto& element : array) json.push_back(element.toJSON());
@@ -157,18 +288,6 @@ boost::json::value Value::toJSON() const {
     case Kind::object: return detail::encodeValueObject(*objectValue());
     }
     return nullptr;
-}
-
-std::shared_ptr<const Value::Array> Value::share(Array value) {
-    static const auto empty = std::make_shared<const Array>();
-    if (value.empty()) return empty;
-    return std::make_shared<const Array>(std::move(value));
-}
-
-std::shared_ptr<const Value::Object> Value::share(Object value) {
-    static const auto empty = std::make_shared<const Object>();
-    if (value.empty()) return empty;
-    return std::make_shared<const Object>(std::move(value));
 }
 
 Value Value::fromJSON(const boost::json::value& json) {
@@ -186,10 +305,9 @@ Value Value::fromJSON(const boost::json::value& json) {
     case boost::json::kind::string: return fromString(json.get_string());
     case boost::json::kind::array: {
         const auto& array = json.get_array();
-        Array elements;
-        elements.reserve(array.size());
-        for (const auto& element : array) elements.push_back(fromJSON(element));
-        return Value(std::move(elements));
+        detail::ArrayAssembly elements(array.size());
+        for (const auto& element : array) elements.append(fromJSON(element));
+        return std::move(elements).finish();
     }
     case boost::json::kind::object: {
         Object members;
@@ -212,7 +330,7 @@ bool operator==(const Value& a, const Value& b) noexcept {
     case Value::Kind::string: return *a.stringValue() == *b.stringValue();
     case Value::Kind::data: return *a.dataValue() == *b.dataValue();
     // Element by element even when shared: a NaN inside must not equal itself.
-    case Value::Kind::array: return *a.arrayValue() == *b.arrayValue();
+    case Value::Kind::array: return std::ranges::equal(*a.arrayValue(), *b.arrayValue());
     case Value::Kind::object: return *a.objectValue() == *b.objectValue();
     }
     return false;
@@ -233,7 +351,13 @@ std::size_t Value::hash() const noexcept {
     }
     case Kind::string: hasher.add(*stringValue()); break;
     case Kind::data: hasher.add(dataValue()->mimeType).add(dataValue()->bytes); break;
-    case Kind::array: hasher.add(*arrayValue()); break;
+    case Kind::array: {
+        // As a list: its length, then its elements.
+        auto array = *arrayValue();
+        hasher.combine(array.size());
+        for (const auto& element : array) hasher.add(element);
+        break;
+    }
     case Kind::object: hasher.add(*objectValue()); break;
     }
     return hasher.finish();

@@ -66,7 +66,7 @@ std::optional<bool> toBool(const Value& value, bool strict) {
         if (*number == 1.0) return true;
         return std::nullopt;
     }
-    if (const auto* text = value.stringValue()) {
+    if (auto text = value.stringValue()) {
         if (contains(kTrueTexts, *text)) return true;
         if (contains(kFalseTexts, *text)) return false;
     }
@@ -82,7 +82,7 @@ std::optional<std::int64_t> toInt(const Value& value, bool strict) {
         if (!(x >= -9223372036854775808.0 && x < 9223372036854775808.0) || std::trunc(x) != x) return std::nullopt;
         return static_cast<std::int64_t>(x);
     }
-    if (const auto* text = value.stringValue()) return parseInteger(*text);
+    if (auto text = value.stringValue()) return parseInteger(*text);
     return std::nullopt;
 }
 
@@ -90,12 +90,12 @@ std::optional<double> toDouble(const Value& value, bool strict) {
     if (auto number = value.doubleValue()) return *number;
     if (auto integer = value.intValue()) return static_cast<double>(*integer);
     if (strict) return std::nullopt;
-    if (const auto* text = value.stringValue()) return parseDouble(*text);
+    if (auto text = value.stringValue()) return parseDouble(*text);
     return std::nullopt;
 }
 
 std::optional<std::string> toString(const Value& value, bool strict) {
-    if (const auto* text = value.stringValue()) return *text;
+    if (auto text = value.stringValue()) return std::string(*text);
     if (strict) return std::nullopt;
     if (auto boolean = value.boolValue()) return *boolean ? "true" : "false";
     if (auto integer = value.intValue()) return std::to_string(*integer);

@@ -4,6 +4,9 @@
 
 #include "mcp/base/value.hpp"
 
+#include <algorithm>
+#include <array>
+#include <span>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,6 +19,7 @@
 #include <boost/json/object.hpp>
 #include <boost/json/string.hpp>
 
+#include "mcp/base/detail/array_assembly.hpp"
 #include "platform/json/detail/parser_rules.hpp"
 
 namespace mcp {
@@ -40,21 +44,62 @@ struct QuietHandler {
     bool on_comment(string_view, error_code&) { return true; }
 };
 
+/// The lengths of a text's arrays, in the order they open. One byte each, as most arrays are
+/// short: an array of `kLong` elements or more keeps its length apart, by its place in the order.
+class ArrayLengths {
+public:
+    static constexpr std::uint8_t kLong = 0xFF;
+
+    /// Notes an array that opens, its length still unknown; the number to give `close`.
+    std::size_t open() {
+        short_.push_back(0);
+        return short_.size() - 1;
+    }
+    void close(std::size_t index, std::size_t length) {
+        if (length < kLong) {
+            short_[index] = static_cast<std::uint8_t>(length);
+            return;
+        }
+        short_[index] = kLong;
+        long_.emplace_back(index, length);
+    }
+    /// Puts the long lengths in opening order; call once all arrays are closed.
+    void sort() { std::sort(long_.begin(), long_.end()); }
+
+    /// Reads the lengths back in opening order.
+    class Reader {
+    public:
+        explicit Reader(const ArrayLengths& lengths) : lengths_(lengths) {}
+        std::size_t next() {
+            auto length = lengths_.short_[nextShort_++];
+            return length == kLong ? lengths_.long_[nextLong_++].second : length;
+        }
+
+    private:
+        const ArrayLengths& lengths_;
+        std::size_t nextShort_ = 0;
+        std::size_t nextLong_ = 0;
+    };
+
+private:
+    std::vector<std::uint8_t> short_;
+    std::vector<std::pair<std::size_t, std::size_t>> long_;
+};
+
 /// A first reading of a large text that notes each array's length, in the order the arrays open,
-/// so that the second reading makes each array at its final size: an array grown element by
+/// so that the second reading makes each array in its final block: an array grown element by
 /// element would hold up to three times its size at once.
 struct ArrayCounter : QuietHandler {
-    std::vector<std::uint32_t> lengths;
+    ArrayLengths lengths;
     std::vector<std::size_t> open;
 
     bool on_object_end(std::size_t, error_code&) { return true; }
     bool on_array_begin(error_code&) {
-        open.push_back(lengths.size());
-        lengths.push_back(0);
+        open.push_back(lengths.open());
         return true;
     }
     bool on_array_end(std::size_t n, error_code&) {
-        lengths[open.back()] = static_cast<std::uint32_t>(n);
+        lengths.close(open.back(), n);
         open.pop_back();
         return true;
     }
@@ -86,23 +131,50 @@ struct ArrayCounter : QuietHandler {
     platform::json::detail::NumberReader numbers;
 };
 
+/// The small arrays met lately, so that a document repeating one shares a single block for it
+/// (whole subtrees of them, as inner arrays are shared first). Values are immutable, so sharing
+/// cannot be seen but in memory.
+class SmallArrays {
+public:
+    static constexpr std::size_t kMaxSize = 4;
+
+    /// `array` itself, or an earlier array with the same elements.
+    Value share(Value array) {
+        auto elements = array.arrayValue().value_or(std::span<const Value>());
+        if (elements.empty() || elements.size() > kMaxSize) return array;
+        auto& slot = slots_[detail::ArrayAssembly::elementsHash(elements) % slots_.size()];
+        if (detail::ArrayAssembly::sameElements(slot.arrayValue().value_or(std::span<const Value>()), elements)) {
+            return slot;
+        }
+        slot = array;
+        return array;
+    }
+
+private:
+    std::array<Value, 64> slots_;
+};
+
 struct ValueBuilder : QuietHandler {
-    /// A container still open: its elements or members so far, and the key of the member to come.
+    /// A container still open: an object's members so far and the key of the member to come, or
+    /// an array's block when its length is known, else where its elements start in `pending`.
     struct Open {
         bool object = false;
-        Value::Array elements;
         Value::Object members;
         std::string key;
+        std::optional<detail::ArrayAssembly> sized;
+        std::size_t start = 0;
     };
 
     // Containers are filled in place, innermost last, so no element is held twice.
     std::vector<Open> open;
+    // The elements of the open arrays of unknown length, outermost first.
+    std::vector<Value> pending;
     std::optional<Value> result;
+    SmallArrays smallArrays;
     std::string text;  // a string or key the parser hands over in pieces
     platform::json::detail::NumberReader numbers;
     // The arrays' lengths from a first reading, when there was one.
-    const std::vector<std::uint32_t>* lengths = nullptr;
-    std::size_t nextLength = 0;
+    std::optional<ArrayLengths::Reader> lengths;
 
     void add(Value value) {
         if (open.empty()) {
@@ -113,8 +185,10 @@ struct ValueBuilder : QuietHandler {
         if (container.object) {
             // A key given twice keeps its later value, as in the DOM.
             container.members.insert_or_assign(std::move(container.key), std::move(value));
+        } else if (container.sized) {
+            container.sized->append(std::move(value));
         } else {
-            container.elements.push_back(std::move(value));
+            pending.push_back(std::move(value));
         }
     }
 
@@ -130,13 +204,23 @@ struct ValueBuilder : QuietHandler {
     }
     bool on_array_begin(error_code&) {
         auto& array = open.emplace_back();
-        if (lengths) array.elements.reserve((*lengths)[nextLength++]);
+        if (lengths) array.sized.emplace(lengths->next());
+        else array.start = pending.size();
         return true;
     }
     bool on_array_end(std::size_t, error_code&) {
-        Value value(std::move(open.back().elements));
+        auto& array = open.back();
+        std::optional<detail::ArrayAssembly> sized = std::move(array.sized);
+        if (!sized) {
+            sized.emplace(pending.size() - array.start);
+            for (auto element = pending.begin() + static_cast<std::ptrdiff_t>(array.start); element != pending.end();
+                 ++element) {
+                sized->append(std::move(*element));
+            }
+            pending.resize(array.start);
+        }
         open.pop_back();
-        add(std::move(value));
+        add(smallArrays.share(std::move(*sized).finish()));
         return true;
     }
     bool on_key_part(string_view s, std::size_t, error_code&) {
@@ -152,13 +236,18 @@ struct ValueBuilder : QuietHandler {
         return true;
     }
     bool on_string(string_view s, std::size_t, error_code&) {
-        auto whole = take(s);
+        std::string_view whole(s.data(), s.size());
+        if (!text.empty()) {
+            text.append(s.data(), s.size());
+            whole = text;
+        }
         // Only texts that may be data URLs take the long way, which reads them as the DOM does.
         if (whole.starts_with("data:")) {
             add(Value::fromJSON(boost::json::value(string_view(whole.data(), whole.size()))));
         } else {
-            add(Value(std::move(whole)));
+            add(Value(whole));
         }
+        text.clear();
         return true;
     }
     bool on_number_part(string_view s, error_code&) {
@@ -224,9 +313,10 @@ Value Value::fromJSONText(std::string_view text) {
     if (text.size() >= kCountedSize) {
         counter.emplace(platform::json::detail::parseOptions());
         read(*counter, text);
+        counter->handler().lengths.sort();
     }
     boost::json::basic_parser<ValueBuilder> parser(platform::json::detail::parseOptions());
-    if (counter) parser.handler().lengths = &counter->handler().lengths;
+    if (counter) parser.handler().lengths.emplace(counter->handler().lengths);
     read(parser, text);
     return std::move(*parser.handler().result);
 }

@@ -39,7 +39,7 @@ bool readsBackUnchanged(const Value& value) {
     case Value::Kind::string: return !value.stringValue()->starts_with("data:");
     case Value::Kind::data: return false;
     case Value::Kind::array:
-        for (const auto& element : *value.arrayValue()) {
+        for (const auto& element : value.arrayValue().value_or(std::span<const Value>())) {
             if (!readsBackUnchanged(element)) return false;
         }
         return true;
@@ -71,7 +71,7 @@ CallTool::Parameters CallTool::Parameters::fromValue(const Value& value) {
     if (const auto* metadata = member(*object, "_meta")) meta = Metadata::fromJSON(metadata->toJSON());
     std::optional<std::map<std::string, Value>> shared;
     if (arguments) shared.emplace(arguments->objectValue()->begin(), arguments->objectValue()->end());
-    return Parameters(*name->stringValue(), std::move(shared), std::move(meta));
+    return Parameters(std::string(*name->stringValue()), std::move(shared), std::move(meta));
 }
 
 boost::json::value CallTool::Result::toJSON() const {
@@ -98,7 +98,7 @@ CallTool::Result CallTool::Result::fromValue(const Value& value) {
     // Only a content list of plain texts and an optional flag are read here; every other shape
     // takes the JSON road, for its errors and its outcome.
     const auto* object = value.objectValue();
-    const Value::Array* blocks = nullptr;
+    std::optional<std::span<const Value>> blocks;
     std::optional<bool> isError;
     bool plain = object != nullptr;
     for (auto member = plain ? object->begin() : Value::Object::const_iterator(); plain && member != object->end();
@@ -113,13 +113,13 @@ CallTool::Result CallTool::Result::fromValue(const Value& value) {
         for (const auto& block : *blocks) {
             const auto* members = block.objectValue();
             if (!members || members->size() != 2) break;
-            const auto* type = members->begin()->second.stringValue();
-            const auto* text = std::next(members->begin())->second.stringValue();
+            auto type = members->begin()->second.stringValue();
+            auto text = std::next(members->begin())->second.stringValue();
             if (members->begin()->first != "text" || std::next(members->begin())->first != "type" || !type ||
                 *type != "text" || !text || text->starts_with("data:")) {
                 break;
             }
-            content.push_back(Tool::Content::text(*text));
+            content.push_back(Tool::Content::text(std::string(*text)));
         }
     }
     if (!plain || !blocks || content.size() != blocks->size()) return fromJSON(value.toJSON());

@@ -65,7 +65,8 @@ public:
 
         /// The JSON-RPC id of the request being handled.
         const ID& id() const noexcept { return id_; }
-        /// The HTTP request that carried it, when the transport can name it.
+        /// The HTTP request that carried it, without its body (the request itself), when the
+        /// transport can name it.
         const std::optional<HTTPRequest>& httpContext() const noexcept { return httpContext_; }
 
     private:

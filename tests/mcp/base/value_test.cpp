@@ -13,6 +13,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace mcp {
@@ -186,7 +187,7 @@ TEST(ValueTest, KeepsTheLaterValueOfARepeatedKey) {
 TEST(ValueTest, AccessorsNeverConvertBetweenCases) {
     EXPECT_EQ(Value(3).doubleValue(), std::nullopt);
     EXPECT_EQ(Value(3.0).intValue(), std::nullopt);
-    EXPECT_EQ(Value::data("a/b", "x").stringValue(), nullptr);
+    EXPECT_EQ(Value::data("a/b", "x").stringValue(), std::nullopt);
     EXPECT_EQ(Value('x'), Value("x"));
     EXPECT_TRUE(Value().isNull());
     EXPECT_FALSE(Value(false).isNull());
@@ -195,7 +196,113 @@ TEST(ValueTest, AccessorsNeverConvertBetweenCases) {
 TEST(ValueTest, CopiesShareTheirContents) {
     Value original = Value::array({Value(std::string(1000, 'x'))});
     Value copy = original;
-    EXPECT_EQ(copy.arrayValue(), original.arrayValue());
+    EXPECT_EQ(copy.arrayValue()->data(), original.arrayValue()->data());
+}
+
+// Strings up to kInlineStringSize bytes live in the value, longer ones in a block: both sides of
+// the boundary read back, compare and hash by their bytes alone, embedded NULs included.
+TEST(ValueTest, StringsReadBackWholeOnBothSidesOfTheInlineLimit) {
+    constexpr std::size_t limit = Value::kInlineStringSize;
+    const std::size_t sizes[] = {0, 1, limit - 1, limit, limit + 1, limit + 2, 1000};
+    for (std::size_t size : sizes) {
+        for (bool nuls : {false, true}) {
+            SCOPED_TRACE(testing::Message() << size << (nuls ? " with NULs" : ""));
+            std::string text(size, 'a');
+            for (std::size_t i = 0; i < size; ++i) {
+                text[i] = nuls && i % 3 == 0 ? '\0' : static_cast<char>('a' + i % 26);
+            }
+            Value value(text);
+            ASSERT_TRUE(value.stringValue());
+            EXPECT_EQ(*value.stringValue(), text);
+            EXPECT_EQ(value.description(), text);
+            Value copy = value;
+            EXPECT_EQ(copy, value);
+            Value readBack = Value::fromJSONText(platform::json::write(value.toJSON()));
+            EXPECT_EQ(readBack, value);
+            EXPECT_EQ(std::hash<Value>()(readBack), std::hash<Value>()(value));
+            if (size == 0) continue;
+            std::string lastChanged = text;
+            lastChanged.back() ^= 1;
+            EXPECT_NE(Value(lastChanged), value);
+            // One byte shorter or longer crosses the limit at its edges.
+            EXPECT_NE(Value(std::string_view(text).substr(0, size - 1)), value);
+            EXPECT_NE(Value(text + '\0'), value);
+        }
+    }
+}
+
+// Every way of making a string gives the same value, whichever side of the limit it lands on.
+TEST(ValueTest, StringsMadeEveryWayAreEqualAndHashAlike) {
+    for (std::string text : {std::string("x"), std::string(Value::kInlineStringSize, 'y'),
+                             std::string(Value::kInlineStringSize + 1, 'z')}) {
+        SCOPED_TRACE(text);
+        Value::StringInterpolation interpolation;
+        interpolation.appendLiteral(text);
+        const std::string json = '"' + text + '"';
+        const Value ways[] = {Value(text), Value(std::string_view(text)), Value(text.c_str()),
+                              Value(std::move(interpolation)), Value::fromJSONText(json), decode(json)};
+        for (const auto& way : ways) {
+            EXPECT_EQ(way, ways[0]);
+            EXPECT_EQ(std::hash<Value>()(way), std::hash<Value>()(ways[0]));
+        }
+    }
+}
+
+TEST(ValueTest, LargeArraysKeepEveryElementInOrder) {
+    Value::Array elements;
+    for (int i = 0; i < 100000; ++i) {
+        elements.emplace_back(i % 7 == 0 ? Value(std::to_string(i) + " long enough text") : Value(i));
+    }
+    Value array(elements);
+    ASSERT_TRUE(array.arrayValue());
+    ASSERT_EQ(array.arrayValue()->size(), elements.size());
+    for (std::size_t i = 0; i < elements.size(); ++i) ASSERT_EQ((*array.arrayValue())[i], elements[i]) << i;
+    EXPECT_EQ(array, Value::fromJSONText(platform::json::write(array.toJSON())));
+    elements.back() = Value(-1);
+    EXPECT_NE(array, Value(elements));
+}
+
+// Assignment takes the other payload and lets go of the old one (the sanitizers see a leak or a
+// double release).
+TEST(ValueTest, AssignmentReplacesEveryKindOfPayload) {
+    const Value kinds[] = {Value(), Value(true), Value(7), Value(2.5), Value("short"),
+                           Value(std::string(40, 'l')), Value::data("a/b", "bytes"), Value::array({1, "two"}),
+                           Value(Value::Array{}), Value::object({{"k", std::string(20, 'v')}}), Value::object({})};
+    for (const auto& from : kinds) {
+        for (const auto& to : kinds) {
+            Value value = from;
+            value = to;
+            EXPECT_EQ(value.description(), to.description());
+            Value moved = from;
+            value = std::move(moved);
+            EXPECT_EQ(value.description(), from.description());
+            const Value& self = value;
+            value = self;
+            EXPECT_EQ(value.description(), from.description());
+        }
+    }
+}
+
+// Copies of one value made and dropped on several threads at once share its blocks safely (the
+// thread sanitizer or a freed block shows a fault here).
+TEST(ValueTest, CopiesAreMadeAndDroppedOnManyThreads) {
+    const Value shared = Value::object({{"list", Value::array({std::string(100, 'x'), Value::data("a/b", "y")})},
+                                        {"text", std::string(50, 't')}});
+    const auto description = shared.description();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&shared] {
+            std::vector<Value> copies;
+            for (int i = 0; i < 2000; ++i) {
+                copies.push_back(shared);
+                copies.push_back(shared.objectValue()->at("list"));
+                copies.push_back((*copies.back().arrayValue())[0]);
+                if (copies.size() > 30) copies.clear();
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(shared.description(), description);
 }
 
 TEST(ValueTest, DescribesEachKind) {

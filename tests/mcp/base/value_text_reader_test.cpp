@@ -88,6 +88,50 @@ TEST(ValueTextReaderTest, ReadsAndRefusesLargeTextsAsTheParserDoes) {
     }
 }
 
+// The first reading keeps short lengths in a byte and long ones apart: arrays on both sides of
+// that limit, nested in each other in every order, come out at their sizes.
+TEST(ValueTextReaderTest, SizesLargeTextsArraysAroundTheShortLengthLimit) {
+    auto array = [](std::size_t size, const std::string& element) {
+        std::string text = "[";
+        for (std::size_t i = 0; i < size; ++i) text += (i ? "," : "") + element;
+        return text + "]";
+    };
+    std::string text = "[";
+    for (std::size_t outer : {0, 1, 254, 255, 256, 300}) {
+        for (std::size_t inner : {0, 3, 255, 256}) {
+            text += array(outer, array(inner, "1")) + "," + array(inner, array(outer % 7, "[]")) + ",";
+        }
+    }
+    text += "[]]";
+    ASSERT_GT(text.size(), 64u * 1024);
+    EXPECT_EQ(direct(text), throughDOM(text));
+    EXPECT_EQ(Value::fromJSONText(text), Value::fromJSON(platform::json::parse(text)));
+}
+
+// A small array met again shares the first one's block; arrays that differ in any element, even
+// in its representation alone, keep their own.
+TEST(ValueTextReaderTest, RepeatedSmallArraysShareOneBlock) {
+    auto padding = std::string(70000, ' ');
+    for (const auto& pad : {std::string(), padding}) {
+        SCOPED_TRACE(pad.size());
+        auto text = pad + R"([[["ab"]],[["ab"]],["ab"],["ac"],[1,2],[1,2],[2,1],[0.5],[0.5],[[]],[[]],[{}],[{}],[1,2,3,4,5],[1,2,3,4,5]])";
+        auto read = Value::fromJSONText(text);
+        ASSERT_EQ(read, Value::fromJSON(platform::json::parse(text)));
+        auto list = *read.arrayValue();
+        auto block = [&](std::size_t i) { return list[i].arrayValue()->data(); };
+        EXPECT_EQ(block(0), block(1));
+        EXPECT_EQ((*list[0].arrayValue())[0].arrayValue()->data(), block(2));
+        EXPECT_NE(block(2), block(3));
+        EXPECT_EQ(block(4), block(5));
+        EXPECT_NE(block(4), block(6));
+        EXPECT_EQ(block(7), block(8));
+        EXPECT_EQ(block(9), block(10));
+        EXPECT_EQ(block(11), block(12));
+        // Past the size the reader looks for.
+        EXPECT_NE(block(13), block(14));
+    }
+}
+
 TEST(ValueTextReaderTest, ReadsLongTextsAndKeysWhole) {
     std::string longText(100000, 'x');
     longText += "\\u00e9";

@@ -85,7 +85,7 @@ std::shared_ptr<Server> makeServer(std::shared_ptr<ServerRecord> record) {
         }
         if (parameters.name != "sign") throw MCPError::invalidParams("Unknown tool: " + parameters.name);
         const auto& path = parameters.arguments.value().at("path");
-        co_return CallTool::Result({Tool::Content::text("signed " + *path.stringValue())}, Value::object({{"ok", true}}),
+        co_return CallTool::Result({Tool::Content::text("signed " + std::string(*path.stringValue()))}, Value::object({{"ok", true}}),
                                    false);
     });
     server->withMethodHandler<SetLoggingLevel>([record](SetLoggingLevel::Parameters parameters) -> asio::awaitable<Empty> {

@@ -51,13 +51,13 @@ TEST(CallToolParametersTest, ReadingFromAValueEqualsReadingItsJSON) {
     // The arguments share the elements of the Value they came from.
     auto params = Value::object({{"name", Value("echo")}, {"arguments", arguments}});
     auto read = CallTool::Parameters::fromValue(params);
-    EXPECT_EQ(read.arguments->at("list").arrayValue(), arguments.objectValue()->at("list").arrayValue());
+    EXPECT_EQ(read.arguments->at("list").arrayValue()->data(), arguments.objectValue()->at("list").arrayValue()->data());
 }
 
 TEST(CallToolParametersTest, EmptyContainersShareOneInstance) {
-    EXPECT_EQ(Value(Value::Array{}).arrayValue(), Value::array({}).arrayValue());
+    EXPECT_EQ(Value(Value::Array{}).arrayValue()->data(), Value::array({}).arrayValue()->data());
     EXPECT_EQ(Value(Value::Object{}).objectValue(), Value::object({}).objectValue());
-    EXPECT_NE(Value::array({Value(1)}).arrayValue(), Value::array({Value(1)}).arrayValue());
+    EXPECT_NE(Value::array({Value(1)}).arrayValue()->data(), Value::array({Value(1)}).arrayValue()->data());
 }
 
 }  // namespace

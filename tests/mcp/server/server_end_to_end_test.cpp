@@ -33,9 +33,9 @@ asio::awaitable<CallTool::Result> callTool(CallTool::Parameters parameters) {
     if (parameters.name != "sign_document") {
         co_return CallTool::Result({Tool::Content::text("Unknown tool: " + parameters.name)}, std::nullopt, true);
     }
-    const auto* path = arguments.count("path") ? arguments.at("path").stringValue() : nullptr;
+    auto path = arguments.count("path") ? arguments.at("path").stringValue() : std::nullopt;
     if (!path) throw std::invalid_argument("path is missing");
-    co_return CallTool::Result({Tool::Content::text(R"({"files":[")" + *path + R"(.signed.pdf"]})"),
+    co_return CallTool::Result({Tool::Content::text(R"({"files":[")" + std::string(*path) + R"(.signed.pdf"]})"),
                                 Tool::Content::image("iVBORw0KGgo=", "image/png")},
                                std::nullopt, false);
 }

@@ -16,7 +16,7 @@ const Value::Object* envelope(const Value& message) {
     const auto* object = message.objectValue();
     if (!object) return nullptr;
     const auto* version = member(*object, "jsonrpc");
-    const auto* text = version ? version->stringValue() : nullptr;
+    auto text = version ? version->stringValue() : std::nullopt;
     return text && *text == "2.0" ? object : nullptr;
 }
 
@@ -24,7 +24,7 @@ const Value::Object* envelope(const Value& message) {
 std::optional<ID> plainID(const Value::Object& object) {
     const auto* id = member(object, "id");
     if (!id) return std::nullopt;
-    if (const auto* text = id->stringValue()) return ID(*text);
+    if (auto text = id->stringValue()) return ID(std::string(*text));
     if (auto number = id->intValue()) return ID(*number);
     return std::nullopt;
 }
@@ -36,10 +36,10 @@ std::optional<Request<AnyMethod>> plainRequest(const Value& message) {
     if (!object || object->contains("result") || object->contains("error")) return std::nullopt;
     auto id = plainID(*object);
     const auto* method = member(*object, "method");
-    const auto* name = method ? method->stringValue() : nullptr;
+    auto name = method ? method->stringValue() : std::nullopt;
     if (!id || !name) return std::nullopt;
     const auto* params = member(*object, "params");
-    return Request<AnyMethod>(std::move(*id), *name, params ? *params : Value());
+    return Request<AnyMethod>(std::move(*id), std::string(*name), params ? *params : Value());
 }
 
 std::optional<Response<AnyMethod>> plainSuccess(const Value& message) {

@@ -117,7 +117,9 @@ void writeWalk(TextWriter& writer, const Value& value) {
     }
     case Value::Kind::array:
         writer.beginArray();
-        for (const auto& element : *value.arrayValue()) writeWalk<ReadBack>(writer, element);
+        for (const auto& element : value.arrayValue().value_or(std::span<const Value>())) {
+            writeWalk<ReadBack>(writer, element);
+        }
         writer.endArray();
         return;
     case Value::Kind::object:

@@ -212,7 +212,9 @@ HTTPResponse StatefulHTTPServerTransport::openRequestStream(std::string key, HTT
         slot->second.finish();
         slot->second = stream;
     }
-    std::string body = *request.body;
+    // The body goes to the server, which reads it as the message; the context keeps the rest.
+    std::string body = std::move(*request.body);
+    request.body.reset();
     forgetRequest(key);
     if (auto token = progressToken(body, true); token && !progressTokens_.contains(*token)) {
         progressTokens_.emplace(*token, key);

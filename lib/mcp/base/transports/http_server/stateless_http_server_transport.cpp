@@ -144,8 +144,10 @@ asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::exchange(std::string
     if (httpRequestContexts_.contains(key)) {
         co_return HTTPResponse::error(409, MCPError::invalidRequest("Conflict: Request ID already in use"));
     }
-    // The server reads the body from the stream while the context keeps the request whole.
-    std::string body = *request.body;
+    // The body goes to the server, which reads it as the message; the context keeps the rest, so a
+    // large body is never held twice.
+    std::string body = std::move(*request.body);
+    request.body.reset();
     if (!incoming_.yield(std::move(body))) {
         // The server stopped reading without terminating the transport: no answer can come.
         co_return internalFailure(std::make_exception_ptr(MCPError::connectionClosed()));
