@@ -122,9 +122,12 @@ public:
             error = std::get<0>(result);
         }
         if (error) co_return false;
-        request_ = RecordedRequest{.serverName = request_.serverName, .connection = request_.connection};
-        request_.method = std::string(message.method_string());
-        request_.target = std::string(message.target());
+        request_ = RecordedRequest{.method = std::string(message.method_string()),
+                                   .target = std::string(message.target()),
+                                   .headers = {},
+                                   .body = {},
+                                   .serverName = request_.serverName,
+                                   .connection = request_.connection};
         for (const auto& field : message) request_.headers.add(field.name_string(), field.value());
         request_.body = message.body();
         co_return true;

@@ -5,6 +5,7 @@
 #include "platform/http/fetch_blocking.hpp"
 #include "support/loopback_http_server.hpp"
 #include "support/run_async.hpp"
+#include "support/http_client_fixture.hpp"
 
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
@@ -24,34 +25,13 @@ using platform::http::Client;
 using platform::http::Headers;
 using platform::http::HttpError;
 using platform::http::Request;
+using testing_support::failureOf;
+using testing_support::get;
 using testing_support::LoopbackHttpServer;
 using testing_support::runAsync;
 using testing_support::TestCertificate;
+using testing_support::withServer;
 using Exchange = std::shared_ptr<LoopbackHttpServer::Exchange>;
-
-Request get(const std::string& url) {
-    Request request;
-    request.url = boost::urls::url(url);
-    return request;
-}
-
-// Runs `body` with a loopback server answering by `handler` on the same runtime thread.
-template <class Body>
-void withServer(LoopbackHttpServer::Handler handler, Body body, std::optional<TestCertificate> certificate = {}) {
-    asio::io_context io;
-    LoopbackHttpServer server(io.get_executor(), std::move(handler), std::move(certificate));
-    runAsync(io, [&]() -> asio::awaitable<void> { co_await body(server, io.get_executor()); });
-}
-
-template <class Error = HttpError, class Awaitable>
-asio::awaitable<std::optional<Error>> failureOf(Awaitable awaitable) {
-    try {
-        co_await std::move(awaitable);
-    } catch (const Error& error) {
-        co_return error;
-    }
-    co_return std::nullopt;
-}
 
 asio::awaitable<void> stall() { co_await platform::sleepFor(1h); }
 

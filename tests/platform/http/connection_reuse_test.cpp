@@ -6,6 +6,7 @@
 #include "support/eventually.hpp"
 #include "support/loopback_http_server.hpp"
 #include "support/run_async.hpp"
+#include "support/http_client_fixture.hpp"
 
 #include <boost/asio/io_context.hpp>
 #include <gtest/gtest.h>
@@ -22,35 +23,17 @@ using platform::http::Headers;
 using platform::http::HttpError;
 using platform::http::Request;
 using testing_support::eventually;
+using testing_support::failureOf;
+using testing_support::get;
 using testing_support::LoopbackHttpServer;
 using testing_support::runAsync;
 using testing_support::TestCertificate;
 using Exchange = std::shared_ptr<LoopbackHttpServer::Exchange>;
 
-Request get(const std::string& url) {
-    Request request;
-    request.url = boost::urls::url(url);
-    return request;
-}
-
-// Runs `body` with a loopback server that keeps connections alive, answering by `handler` on the
-// same runtime thread.
+// The server keeps connections alive.
 template <class Body>
-void withServer(LoopbackHttpServer::Handler handler, Body body, std::optional<TestCertificate> certificate = {}) {
-    asio::io_context io;
-    LoopbackHttpServer server(io.get_executor(), std::move(handler), std::move(certificate));
-    server.setKeepAlive(true);
-    runAsync(io, [&]() -> asio::awaitable<void> { co_await body(server, io.get_executor()); });
-}
-
-template <class Awaitable>
-asio::awaitable<std::optional<HttpError>> failureOf(Awaitable awaitable) {
-    try {
-        co_await std::move(awaitable);
-    } catch (const HttpError& error) {
-        co_return error;
-    }
-    co_return std::nullopt;
+void withKeepAliveServer(LoopbackHttpServer::Handler handler, Body body, std::optional<TestCertificate> certificate = {}) {
+    testing_support::withServer(std::move(handler), std::move(body), std::move(certificate), true);
 }
 
 asio::awaitable<void> answerPlainly(Exchange exchange) { co_await exchange->respond(200, {}, "hello"); }
@@ -65,7 +48,7 @@ TEST(HttpConnectionReuseTest, SequentialRequestsShareOneConnectionPerHostName) {
     const auto certificate = TestCertificate::make({"DNS:localhost", "IP:127.0.0.1"});
     for (const bool secure : {false, true}) {
         SCOPED_TRACE(secure ? "TLS" : "plain");
-        withServer(
+        withKeepAliveServer(
             [](Exchange exchange) -> asio::awaitable<void> {
                 const auto& target = exchange->request().target;
                 if (target == "/chunked") {
@@ -156,7 +139,7 @@ TEST(HttpConnectionReuseTest, ClosesConnectionsItMayNotReuse) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        withServer(
+        withKeepAliveServer(
             [&c](Exchange exchange) -> asio::awaitable<void> {
                 if (exchange->request().target == "/first") {
                     co_await c.firstReply(exchange);
@@ -175,7 +158,7 @@ TEST(HttpConnectionReuseTest, ClosesConnectionsItMayNotReuse) {
 }
 
 TEST(HttpConnectionReuseTest, SendsTheCallersConnectionHeader) {
-    withServer(answerPlainly, [](LoopbackHttpServer& server, asio::any_io_executor executor) -> asio::awaitable<void> {
+    withKeepAliveServer(answerPlainly, [](LoopbackHttpServer& server, asio::any_io_executor executor) -> asio::awaitable<void> {
         Client client(executor);
         auto request = get(server.url("/"));
         request.headers.set("Connection", "close");
@@ -198,7 +181,7 @@ TEST(HttpConnectionReuseTest, RetriesOnceOnANewConnectionWhenTheIdleOneWasClosed
     constexpr Case kCases[] = {{"ClosedWhileIdle", true, 2}, {"ClosedAsTheRequestArrives", false, 3}};
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        withServer(
+        withKeepAliveServer(
             [&c](Exchange exchange) -> asio::awaitable<void> {
                 const auto& request = exchange->request();
                 if (request.connection == 1 && request.target != "/first") {
@@ -238,7 +221,7 @@ TEST(HttpConnectionReuseTest, DoesNotRetryOnceTheServerMayHaveActed) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        withServer(
+        withKeepAliveServer(
             [](Exchange exchange) -> asio::awaitable<void> {
                 const auto& target = exchange->request().target;
                 if (target == "/drop") {
@@ -266,7 +249,7 @@ TEST(HttpConnectionReuseTest, DoesNotRetryOnceTheServerMayHaveActed) {
 
 TEST(HttpConnectionReuseTest, ConcurrentRequestsUseSeparateConnections) {
     auto arrived = std::make_shared<int>(0);
-    withServer(
+    withKeepAliveServer(
         [arrived](Exchange exchange) -> asio::awaitable<void> {
             // Both requests are in flight at once: neither is answered before the other came.
             ++*arrived;
@@ -294,7 +277,7 @@ TEST(HttpConnectionReuseTest, ConcurrentRequestsUseSeparateConnections) {
 
 TEST(HttpConnectionReuseTest, AnEventStreamHoldsItsConnectionUntilItEnds) {
     platform::OneShot<void> endEvents;
-    withServer(
+    withKeepAliveServer(
         [endEvents](Exchange exchange) -> asio::awaitable<void> {
             if (exchange->request().target != "/events") {
                 co_await answerPlainly(exchange);
@@ -329,7 +312,7 @@ TEST(HttpConnectionReuseTest, AnEventStreamHoldsItsConnectionUntilItEnds) {
 }
 
 TEST(HttpConnectionReuseTest, KeepsFewIdleConnectionsForALimitedTime) {
-    withServer(answerPlainly, [](LoopbackHttpServer& server, asio::any_io_executor executor) -> asio::awaitable<void> {
+    withKeepAliveServer(answerPlainly, [](LoopbackHttpServer& server, asio::any_io_executor executor) -> asio::awaitable<void> {
         ClientOptions options;
         options.maxIdleConnectionsPerOrigin = 1;
         Client client(executor, options);
@@ -346,7 +329,7 @@ TEST(HttpConnectionReuseTest, KeepsFewIdleConnectionsForALimitedTime) {
     });
 
     // Past their lifetime, idle connections close instead of serving the next request.
-    withServer(answerPlainly, [](LoopbackHttpServer& server, asio::any_io_executor executor) -> asio::awaitable<void> {
+    withKeepAliveServer(answerPlainly, [](LoopbackHttpServer& server, asio::any_io_executor executor) -> asio::awaitable<void> {
         ClientOptions options;
         options.idleConnectionLifetime = 0s;
         Client client(executor, options);
@@ -358,7 +341,7 @@ TEST(HttpConnectionReuseTest, KeepsFewIdleConnectionsForALimitedTime) {
 }
 
 TEST(HttpConnectionReuseTest, InvalidationAndTheClientsEndCloseIdleConnections) {
-    withServer(answerPlainly, [](LoopbackHttpServer& server, asio::any_io_executor executor) -> asio::awaitable<void> {
+    withKeepAliveServer(answerPlainly, [](LoopbackHttpServer& server, asio::any_io_executor executor) -> asio::awaitable<void> {
         Client client(executor);
         co_await client.fetch(get(server.url("/")));
         client.invalidateAndCancel();
