@@ -55,15 +55,6 @@ constexpr int kButtonHeight = 30;  // a large control
 
 using panel::setTextColor;
 
-QLabel* textLabel(const QString& text, const QFont& font, Qt::Alignment alignment, bool wrap = true) {
-    auto* label = new QLabel(text);
-    label->setFont(font);
-    label->setWordWrap(wrap);
-    label->setAlignment(alignment);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
 void setOpacity(QWidget* widget, double opacity) {
     auto* effect = qobject_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect());
     if (!effect) {

@@ -19,6 +19,8 @@ constexpr int kTitleSize = 15;
 constexpr int kReasonSize = 13;
 constexpr int kReasonLines = 5;
 
+}  // namespace
+
 QLabel* textLabel(const QString& text, const QFont& font, Qt::Alignment alignment, bool wrap) {
     auto* label = new QLabel(text);
     label->setFont(font);
@@ -27,8 +29,6 @@ QLabel* textLabel(const QString& text, const QFont& font, Qt::Alignment alignmen
     label->setTextFormat(Qt::PlainText);
     return label;
 }
-
-}  // namespace
 
 QVBoxLayout* addRequestHeader(QWidget* view, int width, const QString& title, const QString& reason,
                               const std::optional<QString>& document) {

@@ -95,7 +95,9 @@ TEST_F(SignatureViewTest, EscapeAndReturnInTheWindow) {
     EXPECT_EQ(closed, 0);
     QTest::keyClick(dialog, Qt::Key_Escape);
     EXPECT_EQ(closed + static_cast<int>(finished.size()), 1);
-    if (!finished.empty()) EXPECT_FALSE(finished[0]);
+    if (!finished.empty()) {
+        EXPECT_FALSE(finished[0]);
+    }
     window->close();
 }
 
