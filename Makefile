@@ -2,7 +2,8 @@
 # make bench: build optimised and run the benchmarks.
 # make run: install what is missing, build optimised and start the application.
 # make asan: the tests under AddressSanitizer and UndefinedBehaviorSanitizer.
-# make bench-host: the real local host under wrk, a new connection per request, for HOST_LOAD_SECONDS.
+# make bench-host: the real local host under wrk, a new connection per request, for HOST_LOAD_SECONDS
+#   with HOST_LOAD_CONNECTIONS at once.
 # make bench-memory: the peak memory of one host exchange per byte of its body.
 # make bench-client: client round trips on loopback, the library's client beside the TypeScript SDK's.
 # make fuzz: build the fuzz targets with clang 16 and run each for FUZZ_SECONDS.
@@ -30,10 +31,11 @@ bench: deps
 	./build/release/bench/inkwarden_bench $(BENCH_ARGS)
 
 HOST_LOAD_SECONDS ?= 60
+HOST_LOAD_CONNECTIONS ?= 64
 bench-host: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS) --target host_load_server
-	./bench/host_load/run.sh build/release/bench/host_load_server $(HOST_LOAD_SECONDS)
+	./bench/host_load/run.sh build/release/bench/host_load_server $(HOST_LOAD_SECONDS) $(HOST_LOAD_CONNECTIONS)
 
 bench-client: deps
 	cmake --preset release >/dev/null

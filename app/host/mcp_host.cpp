@@ -50,8 +50,9 @@ std::optional<std::size_t> sendAvailable(int fd, std::string_view head, std::str
         msghdr message{};
         message.msg_iov = parts.data();
         message.msg_iovlen = count;
-        // No SIGPIPE from a peer that has gone.
-        const auto sent = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+        // No SIGPIPE from a peer that has gone. MSG_MORE holds a short last piece back until the
+        // close that follows the answer, which sends it in one segment with the end of the stream.
+        const auto sent = ::sendmsg(fd, &message, MSG_NOSIGNAL | MSG_MORE);
         if (sent < 0) {
             if (errno == EINTR) continue;
             if (errno == EAGAIN || errno == EWOULDBLOCK) return offset;

@@ -12,6 +12,7 @@
 #include "mcp/base/detail/value_text.hpp"
 #include "mcp/base/http_context_providing.hpp"
 #include "mcp/base/ping.hpp"
+#include "mcp/base/transports/detail/response_routing.hpp"
 #include "mcp/base/version.hpp"
 #include "platform/async/cancellation.hpp"
 #include "platform/async/task_context.hpp"
@@ -494,7 +495,16 @@ asio::awaitable<void> Server::sendReply(Reply reply) {
     // Held here: `stop` may drop the connection while the transport sends.
     auto connection = connection_;
     if (!connection) throw MCPError::internalError("Server connection not initialized");
-    auto data = encodeAnswer(std::get<detail::TypedAnswer>(reply));
+    const auto& answer = std::get<detail::TypedAnswer>(reply);
+    auto data = encodeAnswer(answer);
+    co_await deliverResponse(std::move(connection), answer.id, std::move(data));
+}
+
+asio::awaitable<void> Server::deliverResponse(std::shared_ptr<Transport> connection, const ID& id, std::string data) {
+    if (auto* routing = dynamic_cast<ResponseRouting*>(connection.get())) {
+        co_await routing->sendResponse(id, std::move(data));
+        co_return;
+    }
     co_await connection->send(std::move(data));
 }
 

@@ -264,6 +264,9 @@ private:
                                                     std::shared_ptr<const detail::MethodBox> box,
                                                     Request<AnyMethod> request, bool erased);
     boost::asio::awaitable<void> sendReply(Reply reply);
+    /// Hands one encoded response to `connection`, with its id where the transport routes by it.
+    static boost::asio::awaitable<void> deliverResponse(std::shared_ptr<Transport> connection, const ID& id,
+                                                        std::string data);
 
     /// Both forms of `requestElicitation`, once their parameters are made.
     boost::asio::awaitable<CreateElicitation::Result> elicit(CreateElicitation::Parameters parameters);
@@ -335,7 +338,7 @@ boost::asio::awaitable<void> Server::send(Response<M> response) {
     std::string data;
     if constexpr (std::same_as<M, AnyMethod>) data = encodeResponse(response);
     else data = encode(response.toJSON());
-    co_await connection->send(std::move(data));
+    co_await deliverResponse(std::move(connection), response.id, std::move(data));
 }
 
 template <Notification N>

@@ -2,6 +2,7 @@
 
 #include "mcp/base/http_context_providing.hpp"
 #include "mcp/base/ping.hpp"
+#include "mcp/base/transports/detail/response_routing.hpp"
 #include "mcp/server/call_tool.hpp"
 #include "server_harness.hpp"
 
@@ -287,6 +288,49 @@ public:
 private:
     std::shared_ptr<testing_support::ScriptedTransport> inner_;
 };
+
+/// Delivers through a scripted transport and records the id each routed response was given.
+class RoutingScriptedTransport final : public Transport, public ResponseRouting {
+public:
+    explicit RoutingScriptedTransport(std::shared_ptr<testing_support::ScriptedTransport> inner)
+        : inner_(std::move(inner)) {}
+
+    std::vector<std::string> routedIDs;
+
+    logging::Logger logger() const override { return inner_->logger(); }
+    asio::awaitable<void> connect() override { return inner_->connect(); }
+    asio::awaitable<void> disconnect() override { return inner_->disconnect(); }
+    asio::awaitable<void> send(std::string data) override { return inner_->send(std::move(data)); }
+    platform::AsyncStream<std::string> receive() override { return inner_->receive(); }
+
+    asio::awaitable<void> sendResponse(const ID& id, std::string data) override {
+        routedIDs.push_back(id.description());
+        return inner_->send(std::move(data));
+    }
+
+private:
+    std::shared_ptr<testing_support::ScriptedTransport> inner_;
+};
+
+TEST(ServerSendTest, ResponsesGoToARoutingTransportWithTheirIDs) {
+    ServerHarness h;
+    h.server->withMethodHandler<Fail>(fail);
+    auto routing = std::make_shared<RoutingScriptedTransport>(h.transport);
+    auto replies = h.run([&]() -> asio::awaitable<std::vector<std::string>> {
+        co_await h.server->start(routing);
+        auto answered = co_await h.exchange(R"({"jsonrpc":"2.0","id":7,"method":"test/echo","params":1})");
+        auto failed = co_await h.exchange(R"({"jsonrpc":"2.0","id":"f","method":"test/fail","params":"x"})");
+        auto unknown = co_await h.exchange(R"({"jsonrpc":"2.0","id":"u","method":"test/none"})");
+        // A batch's answer is one array with no single id: it goes out as any other message.
+        auto batched = co_await h.exchange(R"([{"jsonrpc":"2.0","id":8,"method":"test/echo","params":2}])");
+        co_return std::vector<std::string>{answered, failed, unknown, batched};
+    });
+    EXPECT_EQ(routing->routedIDs, (std::vector<std::string>{"7", "f", "u"}));
+    EXPECT_EQ(replies[0], R"({"id":7,"jsonrpc":"2.0","result":1})");
+    EXPECT_EQ(replies[1], errorReply(R"("f")", MCPError::internalError("handler broke")));
+    EXPECT_EQ(replies[2], errorReply(R"("u")", MCPError::methodNotFound("Unknown method: test/none")));
+    EXPECT_EQ(replies[3], R"([{"id":8,"jsonrpc":"2.0","result":2}])");
+}
 
 /// "test/context": answers with what the handler context says: the id and the HTTP method or null.
 struct ContextProbe : BasicMethod<ContextProbe> {

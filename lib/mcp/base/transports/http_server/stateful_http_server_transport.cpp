@@ -342,6 +342,12 @@ asio::awaitable<void> StatefulHTTPServerTransport::send(std::string data) {
     }
 }
 
+asio::awaitable<void> StatefulHTTPServerTransport::sendResponse(const ID& id, std::string data) {
+    if (terminated_) throw MCPError::connectionClosed();
+    routeResponse(id.description(), std::move(data));
+    co_return;
+}
+
 void StatefulHTTPServerTransport::routeResponse(const std::string& key, std::string data) {
     auto open = requestStreams_.find(key);
     auto event = SSEEvent::message(data);

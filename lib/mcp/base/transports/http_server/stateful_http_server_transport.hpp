@@ -15,6 +15,7 @@
 #include "mcp/base/http_request.hpp"
 #include "mcp/base/id.hpp"
 #include "mcp/base/transport.hpp"
+#include "mcp/base/transports/detail/response_routing.hpp"
 #include "mcp/base/transports/http_server/http_request_validation_pipeline.hpp"
 #include "mcp/base/transports/http_server/http_response.hpp"
 #include "mcp/base/transports/http_server/session_id_generator.hpp"
@@ -39,7 +40,7 @@ namespace mcp {
 ///
 /// The event store is never trimmed while the session lasts: it keeps one entry per outgoing
 /// message and per priming event, so memory grows with the session until it is terminated.
-class StatefulHTTPServerTransport final : public Transport, public HTTPContextProviding {
+class StatefulHTTPServerTransport final : public Transport, public HTTPContextProviding, public ResponseRouting {
 public:
     /// The stream id of the standalone GET stream.
     static constexpr std::string_view standaloneStreamID = "_GET_stream";
@@ -87,6 +88,9 @@ public:
     /// notification to the GET stream; each is stored as an event whether or not its stream is
     /// open. Throws MCPError (connection closed) after termination.
     boost::asio::awaitable<void> send(std::string data) override;
+
+    /// As `send` for a response to `id`, routed without reading the text.
+    boost::asio::awaitable<void> sendResponse(const ID& id, std::string data) override;
 
     /// The messages for the server; every call gives the same stream.
     platform::AsyncStream<std::string> receive() override { return incoming_; }

@@ -93,18 +93,9 @@ asio::awaitable<void> StatelessHTTPServerTransport::send(std::string data) {
         co_return;
     }
     switch (kind->kind) {
-    case JSONRPCMessageKind::Case::response: {
-        auto found = responseWaiters_.find(kind->id);
-        if (found == responseWaiters_.end()) {
-            logger_.debug("No waiter for response, may have timed out", {{"requestID", kind->id}});
-            co_return;
-        }
-        // Out of the map before it is resumed, so nothing can resume it twice.
-        auto waiter = std::move(found->second);
-        responseWaiters_.erase(found);
-        waiter.resume(std::move(data));
+    case JSONRPCMessageKind::Case::response:
+        routeResponse(kind->id, std::move(data));
         co_return;
-    }
     case JSONRPCMessageKind::Case::request:
         logger_.debug("Server-initiated request dropped in stateless mode (no GET SSE stream)",
                       {{"method", kind->method}});
@@ -114,6 +105,24 @@ asio::awaitable<void> StatelessHTTPServerTransport::send(std::string data) {
                       {{"method", kind->method}});
         co_return;
     }
+}
+
+asio::awaitable<void> StatelessHTTPServerTransport::sendResponse(const ID& id, std::string data) {
+    if (terminated_) throw MCPError::connectionClosed();
+    routeResponse(id.description(), std::move(data));
+    co_return;
+}
+
+void StatelessHTTPServerTransport::routeResponse(const std::string& key, std::string data) {
+    auto found = responseWaiters_.find(key);
+    if (found == responseWaiters_.end()) {
+        logger_.debug("No waiter for response, may have timed out", {{"requestID", key}});
+        return;
+    }
+    // Out of the map before it is resumed, so nothing can resume it twice.
+    auto waiter = std::move(found->second);
+    responseWaiters_.erase(found);
+    waiter.resume(std::move(data));
 }
 
 asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::handleRequest(HTTPRequest request) {

@@ -12,6 +12,7 @@
 #include "mcp/base/http_request.hpp"
 #include "mcp/base/id.hpp"
 #include "mcp/base/transport.hpp"
+#include "mcp/base/transports/detail/response_routing.hpp"
 #include "mcp/base/transports/http_server/http_request_validation_pipeline.hpp"
 #include "mcp/base/transports/http_server/http_response.hpp"
 #include "platform/async/async_stream.hpp"
@@ -31,7 +32,7 @@ namespace mcp {
 /// `handleRequest` suspends only while it waits for the server's response; other requests, `send`
 /// and termination may run meanwhile. The transport sets no time limit of its own: an exchange
 /// ends with the server's response or with termination.
-class StatelessHTTPServerTransport final : public Transport, public HTTPContextProviding {
+class StatelessHTTPServerTransport final : public Transport, public HTTPContextProviding, public ResponseRouting {
 public:
     /// Origin (localhost, any port), Accept (JSON), Content-Type and protocol version, in that
     /// order. Shared by every transport that is given no pipeline.
@@ -62,6 +63,9 @@ public:
     /// MCPError (connection closed) after termination.
     boost::asio::awaitable<void> send(std::string data) override;
 
+    /// As `send` for a response to `id`, routed without reading the text.
+    boost::asio::awaitable<void> sendResponse(const ID& id, std::string data) override;
+
     /// The messages for the server; every call gives the same stream.
     platform::AsyncStream<std::string> receive() override { return incoming_; }
 
@@ -85,6 +89,7 @@ public:
 private:
     boost::asio::awaitable<HTTPResponse> exchange(std::string key, HTTPRequest request);
     void terminate();
+    void routeResponse(const std::string& key, std::string data);
 
     logging::Logger logger_;
     std::shared_ptr<const HTTPRequestValidationPipeline> validationPipeline_;

@@ -196,6 +196,32 @@ TEST(StatelessHTTPServerTransportTest, AnswersConcurrentRequestsEachWithItsOwnRe
     });
 }
 
+TEST(StatelessHTTPServerTransportTest, RoutesAResponseByTheIdItIsGivenWithoutReadingIt) {
+    auto transport = std::make_shared<StatelessHTTPServerTransport>();
+    runAsync([&]() -> asio::awaitable<void> {
+        auto executor = co_await asio::this_coro::executor;
+        auto first = platform::spawn(executor, transport->handleRequest(post(R"({"id":"a","method":"x"})")));
+        auto second = platform::spawn(executor, transport->handleRequest(post(R"({"id":2,"method":"y"})")));
+        auto stream = transport->receive();
+        EXPECT_TRUE(co_await stream.next());
+        EXPECT_TRUE(co_await stream.next());
+        // The id given decides, not the text: neither of these would classify as a response to it.
+        co_await transport->sendResponse(ID(2), "second answer");
+        co_await transport->sendResponse(ID(3), "nobody waits for this");
+        co_await transport->sendResponse(ID("a"), R"({"id":2,"result":"one"})");
+        EXPECT_EQ((co_await second.value()).bodyData(), "second answer");
+        EXPECT_EQ((co_await first.value()).bodyData(), R"({"id":2,"result":"one"})");
+        co_await transport->disconnect();
+        std::exception_ptr failure;
+        try {
+            co_await transport->sendResponse(ID(1), "{}");
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        EXPECT_EQ(describeError(failure), platform::describe(std::make_exception_ptr(MCPError::connectionClosed())));
+    });
+}
+
 TEST(StatelessHTTPServerTransportTest, RefusesARequestWhoseIdIsStillInFlight) {
     auto transport = std::make_shared<StatelessHTTPServerTransport>();
     runAsync([&]() -> asio::awaitable<void> {
