@@ -55,8 +55,9 @@ fuzz: deps
 	  name=$$(basename $$target _fuzz); \
 	  mkdir -p build/fuzz/corpus/$$name; \
 	  echo "fuzz: $$name for $(FUZZ_SECONDS) s"; \
+	  seeds=fuzz/corpus/$$name; [ -d $$seeds ] || seeds=; \
 	  $$target -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
-	    -artifact_prefix=build/fuzz/ build/fuzz/corpus/$$name fuzz/corpus/$$name || exit 1; \
+	    -artifact_prefix=build/fuzz/ build/fuzz/corpus/$$name $$seeds || exit 1; \
 	done
 
 clean:
