@@ -9,14 +9,10 @@
 #include <benchmark/benchmark.h>
 #include <boost/asio/io_context.hpp>
 
-#include "host/host_exchange.hpp"
 #include "host/host_response_text.hpp"
-#include "host/host_status.hpp"
 #include "host/mcp_host.hpp"
-#include "host/tools.hpp"
+#include "host_parts.hpp"
 #include "platform/async/task.hpp"
-#include "signature/signature_store.hpp"
-#include "support/test_main_thread.hpp"
 
 namespace {
 
@@ -44,18 +40,13 @@ void BM_HostExchangeToolsList(benchmark::State& state) {
     const auto folder = std::filesystem::temp_directory_path() / ("inkwarden-exchange-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-    testing_support::TestMainThread mainThread;
-    testing_support::ManualScheduler scheduler;
-    HostStatus status;
-    SignatureStore signatures(scheduler);
-    Tools tools(mainThread, status, signatures);
-    HostExchange exchange(mainThread, status, tools);
+    bench::HostParts host;
     asio::io_context io;
     std::size_t bytes = 0;
     for (auto _ : state) {
         // Taken as the host takes it: moved out of the exchange, never copied.
         std::optional<mcp::HTTPResponse> response;
-        auto task = platform::spawn(io.get_executor(), answer(exchange, response));
+        auto task = platform::spawn(io.get_executor(), answer(host.exchange, response));
         io.restart();
         while (!task.isFinished()) io.run_one();
         io.poll();

@@ -14,12 +14,9 @@
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/use_future.hpp>
 
-#include "host/host_exchange.hpp"
+#include "../host_parts.hpp"
 #include "host/mcp_host.hpp"
-#include "host/tools.hpp"
 #include "shell/app_settings.hpp"
-#include "signature/signature_store.hpp"
-#include "support/test_main_thread.hpp"
 
 namespace asio = boost::asio;
 using namespace inkwarden;
@@ -36,12 +33,10 @@ int main(int argc, char** argv) {
     std::ofstream(folder / "config" / "inkwarden" / "settings.json")
         << R"({"port":)" << port << R"(,"token":")" << token << R"("})";
 
-    testing_support::TestMainThread mainThread;
-    testing_support::ManualScheduler scheduler;
-    HostStatus status;
-    SignatureStore signatures(scheduler);
-    Tools tools(mainThread, status, signatures);
-    HostExchange exchange(mainThread, status, tools);
+    bench::HostParts parts;
+    auto& mainThread = parts.mainThread;
+    auto& status = parts.status;
+    auto& exchange = parts.exchange;
 
     asio::io_context runtime(1);
     auto host = MCPHost::create(runtime.get_executor(), mainThread, status,

@@ -196,13 +196,12 @@ inline char* writeEscapedBytes(char* at, const char* p, const char* end, bool sl
     return at;
 }
 
-/// Writes the bytes [p, end) escaped, given room for six bytes each and eight more. Eight bytes at a
-/// time: each word is stored whole and the cursor moves only up to its first byte that needs an
-/// escape.
+/// Writes the bytes [p, end) escaped, given room for six bytes each and eight more. Sixteen bytes at
+/// a time where SSE2 is there, then eight: each block is stored whole and the cursor moves only up
+/// to its first byte that needs an escape.
 inline char* writeEscaped(char* at, const char* p, const char* end, bool slash) {
 #if defined(__SSE2__)
-    // Sixteen bytes at a time while they last: the long texts (descriptions, documents) are
-    // mostly plain.
+    // The long texts (descriptions, documents) are mostly plain.
     const __m128i quote = _mm_set1_epi8('"');
     const __m128i backslash = _mm_set1_epi8('\\');
     const __m128i solidus = _mm_set1_epi8('/');
