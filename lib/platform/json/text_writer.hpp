@@ -59,6 +59,15 @@ public:
         afterValue_ = true;
     }
 
+    /// Writes `json`, one whole value as a writer of the same escaping wrote it, as it stands.
+    void raw(std::string_view json) {
+        separate();
+        at_ = detail::put(sink_.reserve(at_, json.size()), json.data(), json.size());
+        afterValue_ = true;
+    }
+
+    bool escapesSlashes() const noexcept { return escapeSlashes_; }
+
     /// Appends the text to `out`. Nothing may be written after.
     void finish() {
         sink_.finish(at_);

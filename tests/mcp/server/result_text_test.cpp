@@ -75,5 +75,32 @@ TEST(ResultTextTest, RefusesAsTheJSONBuildingDoes) {
     EXPECT_EQ(thrown([&] { (void)direct(result); }), expected);
 }
 
+// The text of the last list is used again for an equal list only: a change anywhere, or the other
+// escaping of "/", writes the list anew.
+TEST(ResultTextTest, AnEqualListTakesTheLastListsText) {
+    const ListTools::Result first{{fullTool()}};
+    const auto text = direct(first);
+    ASSERT_EQ(text, throughJSON(first));
+    EXPECT_EQ(direct(ListTools::Result{{fullTool()}}), text);
+
+    auto described = first;
+    described.tools[0].description = "Signs two PDFs at /inbox";
+    auto deeper = first;
+    deeper.tools[0].inputSchema = Value::object({{"type", "object"}, {"maximum", 4.0}});
+    auto paged = first;
+    paged.nextCursor = "2";
+    for (const auto& changed : {described, deeper, paged}) {
+        EXPECT_EQ(direct(changed), throughJSON(changed));
+        EXPECT_EQ(direct(first), text);
+    }
+
+    std::string escaped;
+    platform::json::TextWriter writer(escaped, true);
+    detail::writeResultAsValue(writer, first);
+    writer.finish();
+    EXPECT_EQ(escaped, platform::json::write(Value::fromJSON(first.toJSON()).toJSON(), {.sortedKeys = true}));
+    EXPECT_EQ(direct(first), text);
+}
+
 }  // namespace
 }  // namespace mcp

@@ -1,9 +1,13 @@
 #include "mcp/server/detail/result_text.hpp"
 
+#include <algorithm>
+#include <atomic>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "mcp/base/detail/array_assembly.hpp"
 #include "mcp/base/detail/value_text.hpp"
 #include "platform/json/codec.hpp"
 #include "platform/json/encoding_error.hpp"
@@ -75,9 +79,7 @@ void writeTool(TextWriter& writer, const Tool& tool) {
     writer.endObject();
 }
 
-}  // namespace
-
-void writeResultAsValue(TextWriter& writer, const ListTools::Result& result) {
+void writeToolList(TextWriter& writer, const ListTools::Result& result) {
     try {
         writer.beginObject();
         writeMetadata(writer, result.meta);
@@ -92,6 +94,56 @@ void writeResultAsValue(TextWriter& writer, const ListTools::Result& result) {
         (void)Value::fromJSON(result.toJSON());
         throw;
     }
+}
+
+/// A list of tools and its text.
+struct WrittenToolList {
+    ListTools::Result result;
+    bool escapeSlashes;
+    std::string text;
+};
+
+// A server gives the same list for every tools/list, and writing it is most of the answer's cost:
+// the last list written is kept with its text, and a list equal to it takes that text again.
+std::atomic<std::shared_ptr<const WrittenToolList>> lastToolList;
+
+// The schemas of a list made from one catalog share their blocks with the last list's, and a
+// payload shared with a value written without error (so holding no NaN) is written alike: the
+// deep comparison is left for the rest.
+bool writtenAlike(const Value& last, const Value& value) {
+    return ArrayAssembly::sameElements({&last, 1}, {&value, 1}) || last == value;
+}
+
+bool writtenAlike(const std::optional<Value>& last, const std::optional<Value>& value) {
+    return last.has_value() == value.has_value() && (!last || writtenAlike(*last, *value));
+}
+
+// Every member that writeTool writes.
+bool writtenAlike(const Tool& last, const Tool& tool) {
+    return last.name == tool.name && last.title == tool.title && last.description == tool.description &&
+           writtenAlike(last.inputSchema, tool.inputSchema) && writtenAlike(last.outputSchema, tool.outputSchema) &&
+           last.annotations == tool.annotations && last.icons == tool.icons && last.meta == tool.meta;
+}
+
+bool writtenAlike(const ListTools::Result& last, const ListTools::Result& result) {
+    return last.nextCursor == result.nextCursor && last.meta == result.meta &&
+           std::ranges::equal(last.tools, result.tools, [](const Tool& a, const Tool& b) { return writtenAlike(a, b); });
+}
+
+}  // namespace
+
+void writeResultAsValue(TextWriter& writer, const ListTools::Result& result) {
+    auto last = lastToolList.load();
+    if (last && last->escapeSlashes == writer.escapesSlashes() && writtenAlike(last->result, result)) {
+        writer.raw(last->text);
+        return;
+    }
+    auto written = std::make_shared<WrittenToolList>(WrittenToolList{result, writer.escapesSlashes(), {}});
+    TextWriter listWriter(written->text, written->escapeSlashes);
+    writeToolList(listWriter, result);
+    listWriter.finish();
+    writer.raw(written->text);
+    lastToolList.store(std::move(written));
 }
 
 }  // namespace mcp::detail
