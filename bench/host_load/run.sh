@@ -5,7 +5,7 @@
 set -euo pipefail
 server=$1
 seconds=${2:-60}
-connections=${3:-64}
+connections=${3:-32}
 port=${HOST_LOAD_PORT:-47311}
 here=$(cd "$(dirname "$0")" && pwd)
 cores=$(nproc)
