@@ -60,11 +60,7 @@ public:
     }
 
     /// Writes `json`, one whole value as a writer of the same escaping wrote it, as it stands.
-    void raw(std::string_view json) {
-        separate();
-        at_ = detail::put(sink_.reserve(at_, json.size()), json.data(), json.size());
-        afterValue_ = true;
-    }
+    void raw(std::string_view json) { literal(json.data(), json.size()); }
 
     bool escapesSlashes() const noexcept { return escapeSlashes_; }
 
