@@ -58,6 +58,13 @@ const std::vector<std::shared_ptr<const mcp::HTTPRequestValidator>>& sharedValid
     return validators;
 }
 
+/// The answer to tools/list, built once and shared by every exchange.
+const std::shared_ptr<const mcp::ListTools::Result>& catalogList() {
+    static const auto list =
+        std::make_shared<const mcp::ListTools::Result>(mcp::ListTools::Result{Tools::all(), std::nullopt, std::nullopt});
+    return list;
+}
+
 /// A tool's failure is its result, never a JSON-RPC error.
 asio::awaitable<mcp::CallTool::Result> callTool(const Tools* tools, std::optional<std::string> client,
                                                 mcp::CallTool::Parameters parameters) {
@@ -150,9 +157,10 @@ asio::awaitable<mcp::HTTPResponse> HostExchange::handle(mcp::HTTPRequest request
 
     auto server = mcp::Server::create("inkwarden", MCPHost::appVersion(), "Inkwarden", instructions(),
                                       mcp::Server::Capabilities{.tools = {{true}}});
-    server->withMethodHandler<mcp::ListTools>([](mcp::ListTools::Parameters) -> asio::awaitable<mcp::ListTools::Result> {
-        co_return mcp::ListTools::Result{Tools::all(), std::nullopt, std::nullopt};
-    });
+    server->withMethodHandler<mcp::ListTools>(
+        [](mcp::ListTools::Parameters) -> asio::awaitable<std::shared_ptr<const mcp::ListTools::Result>> {
+            co_return catalogList();
+        });
     const Tools* tools = &tools_;
     server->withMethodHandler<mcp::CallTool>([tools, client](mcp::CallTool::Parameters parameters) {
         return callTool(tools, client, std::move(parameters));

@@ -92,6 +92,12 @@ public:
     template <Method M>
     using MethodHandler = std::function<boost::asio::awaitable<typename M::Result>(typename M::Parameters)>;
 
+    /// A handler that answers with a result it keeps, such as a fixed list: it is written without
+    /// a copy. A null result is answered as an internal error.
+    template <Method M>
+    using SharedMethodHandler =
+        std::function<boost::asio::awaitable<std::shared_ptr<const typename M::Result>>(typename M::Parameters)>;
+
     template <Notification N>
     using NotificationHandler = std::function<boost::asio::awaitable<void>(Message<N>)>;
 
@@ -148,6 +154,8 @@ public:
     /// handler may run several times at once.
     template <Method M>
     Server& withMethodHandler(MethodHandler<M> handler);
+    template <Method M>
+    Server& withMethodHandler(SharedMethodHandler<M> handler);
 
     /// Adds a handler for `N::name`; handlers run in registration order, and registering one twice
     /// makes it run twice.
@@ -320,6 +328,13 @@ template <Method M>
 Server& Server::withMethodHandler(MethodHandler<M> handler) {
     methodHandlers_.insert_or_assign(std::string(M::name),
                                      std::make_shared<const detail::TypedMethodBox<M>>(std::move(handler)));
+    return *this;
+}
+
+template <Method M>
+Server& Server::withMethodHandler(SharedMethodHandler<M> handler) {
+    methodHandlers_.insert_or_assign(std::string(M::name),
+                                     std::make_shared<const detail::TypedMethodBox<M, true>>(std::move(handler)));
     return *this;
 }
 

@@ -4,6 +4,7 @@
 #include "mcp/base/ping.hpp"
 #include "mcp/base/transports/detail/response_routing.hpp"
 #include "mcp/server/call_tool.hpp"
+#include "mcp/server/list_tools.hpp"
 #include "server_harness.hpp"
 
 #include <gtest/gtest.h>
@@ -474,6 +475,48 @@ TEST(ServerSendTest, ATypedResultIsAnsweredAsTheValueReadFromIt) {
     });
     failing.settle();
     EXPECT_EQ(attempted, (std::vector<std::string>{refused, errorReply("2", MCPError::internalError("pipe closed"))}));
+}
+
+// A result handed out shared is answered as the same result given by value, alone and in a batch,
+// both for a list written straight to text and for a result read through its JSON; a null one is
+// an internal error.
+TEST(ServerSendTest, ASharedResultIsAnsweredAsTheSameResultByValue) {
+    const ListTools::Result list{{Tool("sign", "Sign", "Signs a/b", Value::object({{"type", "object"}}))}};
+    const RawResult raw{boost::json::object{{"z", 3.0}, {"a", "x/y"}}};
+    const std::vector<std::string> requests = {
+        R"({"jsonrpc":"2.0","id":1,"method":"tools/list"})",
+        R"([{"jsonrpc":"2.0","id":1,"method":"tools/list"},{"jsonrpc":"2.0","id":2,"method":"test/raw"}])",
+        R"({"jsonrpc":"2.0","id":3,"method":"test/raw"})",
+    };
+    auto answers = [&](bool shared, bool null) {
+        ServerHarness h;
+        if (shared) {
+            auto kept = null ? nullptr : std::make_shared<const ListTools::Result>(list);
+            h.server->withMethodHandler<ListTools>(
+                [kept](ListTools::Parameters) -> asio::awaitable<std::shared_ptr<const ListTools::Result>> {
+                    co_return kept;
+                });
+            auto keptRaw = std::make_shared<const RawResult>(raw);
+            h.server->withMethodHandler<Raw>([keptRaw](Value) -> asio::awaitable<std::shared_ptr<const RawResult>> {
+                co_return keptRaw;
+            });
+        } else {
+            h.server->withMethodHandler<ListTools>([&](ListTools::Parameters) -> asio::awaitable<ListTools::Result> {
+                co_return list;
+            });
+            h.server->withMethodHandler<Raw>([&](Value) -> asio::awaitable<RawResult> { co_return raw; });
+        }
+        return h.runStarted([&]() -> asio::awaitable<std::vector<std::string>> {
+            std::vector<std::string> replies;
+            for (const auto& request : requests) replies.push_back(co_await h.exchange(request));
+            co_return replies;
+        });
+    };
+    const auto byValue = answers(false, false);
+    EXPECT_EQ(byValue[0], R"({"id":1,"jsonrpc":"2.0","result":{"tools":[{"description":"Signs a/b",)"
+                          R"("inputSchema":{"type":"object"},"name":"sign","title":"Sign"}]}})");
+    EXPECT_EQ(answers(true, false), byValue);
+    EXPECT_EQ(answers(true, true)[0], errorReply("1", MCPError::internalError("Handler gave no result")));
 }
 
 }  // namespace

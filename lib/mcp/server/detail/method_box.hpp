@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 #include <boost/asio/awaitable.hpp>
@@ -10,6 +11,7 @@
 #include "mcp/base/detail/envelope_coding.hpp"
 #include "mcp/base/detail/value_text.hpp"
 #include "mcp/base/id.hpp"
+#include "mcp/base/mcp_error.hpp"
 #include "mcp/base/messages.hpp"
 #include "mcp/base/request_handler_box.hpp"
 #include "mcp/base/value.hpp"
@@ -61,6 +63,19 @@ concept WrittenStraightToText = requires(platform::json::TextWriter& writer, con
     writeResultAsValue(writer, result);
 };
 
+/// A result a handler keeps and hands out shared, held without a copy.
+template <class T>
+class SharedAnswerResult final : public AnswerResult {
+public:
+    explicit SharedAnswerResult(std::shared_ptr<const T> result) : result_(std::move(result)) {}
+
+    void write(platform::json::TextWriter& writer) const override { writeResultAsValue(writer, result_); }
+    Value read() const override { return Value::fromJSON(platform::json::encode(*result_)); }
+
+private:
+    std::shared_ptr<const T> result_;
+};
+
 /// A method handler's success before it is erased: its id and its result. Shared, since a task
 /// hands its value over by copy.
 struct TypedAnswer {
@@ -83,12 +98,14 @@ public:
     }
 };
 
-/// The box of a handler of method M, which takes M's parameters and gives its result.
-template <Method M>
+/// The box of a handler of method M, which takes M's parameters and gives its result, or, when
+/// `Shared`, the result shared.
+template <Method M, bool Shared = false>
 class TypedMethodBox final : public MethodBox {
 public:
     using Result = typename M::Result;
-    using Handler = std::function<boost::asio::awaitable<Result>(typename M::Parameters)>;
+    using Answered = std::conditional_t<Shared, std::shared_ptr<const Result>, Result>;
+    using Handler = std::function<boost::asio::awaitable<Answered>(typename M::Parameters)>;
 
     explicit TypedMethodBox(Handler handler) : handler_(std::move(handler)) {}
 
@@ -98,7 +115,14 @@ public:
         request.params = Value();
         auto result = co_await handler_(std::move(parameters));
         std::shared_ptr<const AnswerResult> held;
-        if constexpr (WrittenStraightToText<Result>) {
+        if constexpr (Shared) {
+            if (!result) throw MCPError::internalError("Handler gave no result");
+            if constexpr (WrittenStraightToText<Result>) {
+                held = std::make_shared<const SharedAnswerResult<Result>>(std::move(result));
+            } else {
+                held = std::make_shared<const JSONAnswerResult>(platform::json::encode(*result));
+            }
+        } else if constexpr (WrittenStraightToText<Result>) {
             held = std::make_shared<const TypedAnswerResult<Result>>(std::move(result));
         } else {
             held = std::make_shared<const JSONAnswerResult>(platform::json::encode(result));

@@ -98,7 +98,7 @@ void writeToolList(TextWriter& writer, const ListTools::Result& result) {
 
 /// A list of tools and its text.
 struct WrittenToolList {
-    ListTools::Result result;
+    std::shared_ptr<const ListTools::Result> result;
     bool escapeSlashes;
     std::string text;
 };
@@ -130,20 +130,33 @@ bool writtenAlike(const ListTools::Result& last, const ListTools::Result& result
            std::ranges::equal(last.tools, result.tools, [](const Tool& a, const Tool& b) { return writtenAlike(a, b); });
 }
 
-}  // namespace
-
-void writeResultAsValue(TextWriter& writer, const ListTools::Result& result) {
+/// Writes `result`, which `share` gives as a list to keep, with the text of the last list when
+/// that list is the same or equal.
+template <class Share>
+void writeToolListOnce(TextWriter& writer, const ListTools::Result& result, Share share) {
     auto last = lastToolList.load();
-    if (last && last->escapeSlashes == writer.escapesSlashes() && writtenAlike(last->result, result)) {
+    if (last && last->escapeSlashes == writer.escapesSlashes() &&
+        (last->result.get() == &result || writtenAlike(*last->result, result))) {
         writer.raw(last->text);
         return;
     }
-    auto written = std::make_shared<WrittenToolList>(WrittenToolList{result, writer.escapesSlashes(), {}});
+    auto written = std::make_shared<WrittenToolList>(WrittenToolList{share(), writer.escapesSlashes(), {}});
     TextWriter listWriter(written->text, written->escapeSlashes);
     writeToolList(listWriter, result);
     listWriter.finish();
     writer.raw(written->text);
     lastToolList.store(std::move(written));
+}
+
+}  // namespace
+
+void writeResultAsValue(TextWriter& writer, const ListTools::Result& result) {
+    writeToolListOnce(writer, result, [&] { return std::make_shared<const ListTools::Result>(result); });
+}
+
+void writeResultAsValue(TextWriter& writer, const std::shared_ptr<const ListTools::Result>& result) {
+    // Kept as it is: a shared result never changes.
+    writeToolListOnce(writer, *result, [&] { return result; });
 }
 
 }  // namespace mcp::detail

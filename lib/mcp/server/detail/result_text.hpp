@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "mcp/server/list_tools.hpp"
 #include "platform/json/text_writer.hpp"
 
@@ -10,5 +12,7 @@ namespace mcp::detail {
 // them throws, for the same number.
 
 void writeResultAsValue(platform::json::TextWriter& writer, const ListTools::Result& result);
+/// As above, for a list that is shared and never changes.
+void writeResultAsValue(platform::json::TextWriter& writer, const std::shared_ptr<const ListTools::Result>& result);
 
 }  // namespace mcp::detail
