@@ -1,6 +1,6 @@
 #pragma once
 
-#include <optional>
+#include <memory>
 
 #include <boost/asio/awaitable.hpp>
 
@@ -16,8 +16,9 @@ public:
     virtual ~HTTPContextProviding() = default;
 
     /// The HTTP request that carried the request with `id` while that request is in flight, without
-    /// its body: the server has that as the message itself. Nothing otherwise. Never throws.
-    virtual boost::asio::awaitable<std::optional<HTTPRequest>> httpRequestContext(ID id) = 0;
+    /// its body: the server has that as the message itself. Null otherwise. Shared, not copied: it
+    /// never changes once stored. Never throws.
+    virtual boost::asio::awaitable<std::shared_ptr<const HTTPRequest>> httpRequestContext(ID id) = 0;
 };
 
 }  // namespace mcp

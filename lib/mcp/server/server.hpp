@@ -60,18 +60,18 @@ public:
     /// The request a method handler serves, read through `currentHandlerContext()`.
     class HandlerContext {
     public:
-        explicit HandlerContext(ID id, std::optional<HTTPRequest> httpContext = std::nullopt)
+        explicit HandlerContext(ID id, std::shared_ptr<const HTTPRequest> httpContext = nullptr)
             : id_(std::move(id)), httpContext_(std::move(httpContext)) {}
 
         /// The JSON-RPC id of the request being handled.
         const ID& id() const noexcept { return id_; }
         /// The HTTP request that carried it, without its body (the request itself), when the
-        /// transport can name it.
-        const std::optional<HTTPRequest>& httpContext() const noexcept { return httpContext_; }
+        /// transport can name it; null otherwise.
+        const HTTPRequest* httpContext() const noexcept { return httpContext_.get(); }
 
     private:
         ID id_;
-        std::optional<HTTPRequest> httpContext_;
+        std::shared_ptr<const HTTPRequest> httpContext_;
     };
 
     /// A decoded JSON array of requests and notifications. An element with an "id" member is a
@@ -261,7 +261,7 @@ private:
     /// and is returned otherwise (the strict-mode refusal is then thrown).
     struct Admission {
         std::shared_ptr<const detail::MethodBox> box;
-        std::optional<HTTPRequest> httpContext;
+        std::shared_ptr<const HTTPRequest> httpContext;
         std::optional<Response<AnyMethod>> refusal;
     };
     static boost::asio::awaitable<Admission> admit(std::shared_ptr<Server> self, const Request<AnyMethod>& request,

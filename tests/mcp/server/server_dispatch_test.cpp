@@ -280,10 +280,10 @@ public:
     asio::awaitable<void> send(std::string data) override { return inner_->send(std::move(data)); }
     platform::AsyncStream<std::string> receive() override { return inner_->receive(); }
 
-    asio::awaitable<std::optional<HTTPRequest>> httpRequestContext(ID id) override {
+    asio::awaitable<std::shared_ptr<const HTTPRequest>> httpRequestContext(ID id) override {
         auto found = requests.find(id.description());
-        if (found == requests.end()) co_return std::nullopt;
-        co_return found->second;
+        if (found == requests.end()) co_return nullptr;
+        co_return std::make_shared<const HTTPRequest>(found->second);
     }
 
 private:

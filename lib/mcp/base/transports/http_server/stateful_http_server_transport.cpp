@@ -220,7 +220,7 @@ HTTPResponse StatefulHTTPServerTransport::openRequestStream(std::string key, HTT
         progressTokens_.emplace(*token, key);
         requestProgressTokens_.emplace(key, std::move(*token));
     }
-    httpRequestContexts_.insert_or_assign(key, std::move(request));
+    httpRequestContexts_.insert_or_assign(key, std::make_shared<const HTTPRequest>(std::move(request)));
     sendPrimingEvent(key, stream, protocolVersion);
     if (!incoming_.yield(std::move(body))) {
         // The server stopped reading without terminating the transport: no answer can come.
@@ -302,9 +302,9 @@ void StatefulHTTPServerTransport::forgetRequest(const std::string& key) {
     }
 }
 
-asio::awaitable<std::optional<HTTPRequest>> StatefulHTTPServerTransport::httpRequestContext(ID id) {
+asio::awaitable<std::shared_ptr<const HTTPRequest>> StatefulHTTPServerTransport::httpRequestContext(ID id) {
     auto found = httpRequestContexts_.find(id.description());
-    if (found == httpRequestContexts_.end()) co_return std::nullopt;
+    if (found == httpRequestContexts_.end()) co_return nullptr;
     co_return found->second;
 }
 

@@ -103,7 +103,7 @@ public:
     HTTPResponse handle(HTTPRequest request);
 
     /// The HTTP request that carried the open request `id`.
-    boost::asio::awaitable<std::optional<HTTPRequest>> httpRequestContext(ID id) override;
+    boost::asio::awaitable<std::shared_ptr<const HTTPRequest>> httpRequestContext(ID id) override;
 
     /// Ends the event stream of the request key `requestID` normally and forgets it and its HTTP
     /// request; an unknown key does nothing.
@@ -145,7 +145,7 @@ private:
     bool started_ = false;
     platform::AsyncStream<std::string> incoming_;
     std::unordered_map<std::string, platform::AsyncStream<std::string>> requestStreams_;
-    std::unordered_map<std::string, HTTPRequest> httpRequestContexts_;
+    std::unordered_map<std::string, std::shared_ptr<const HTTPRequest>> httpRequestContexts_;
     // Progress tokens of the open requests (as JSON text) and the request key each belongs to.
     std::unordered_map<std::string, std::string> progressTokens_;
     std::unordered_map<std::string, std::string> requestProgressTokens_;

@@ -161,7 +161,7 @@ asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::exchange(std::string
         // The server stopped reading without terminating the transport: no answer can come.
         co_return internalFailure(std::make_exception_ptr(MCPError::connectionClosed()));
     }
-    httpRequestContexts_.emplace(key, std::move(request));
+    httpRequestContexts_.emplace(key, std::make_shared<const HTTPRequest>(std::move(request)));
     // Stored in the same turn as the hand-over: the server runs only once this coroutine suspends.
     platform::OneShot<std::string> waiter;
     responseWaiters_.emplace(key, waiter);
@@ -178,9 +178,9 @@ asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::exchange(std::string
     co_return HTTPResponse::data(std::move(*reply), {{std::string(HTTPHeaderName::contentType), std::string(ContentType::json)}});
 }
 
-asio::awaitable<std::optional<HTTPRequest>> StatelessHTTPServerTransport::httpRequestContext(ID id) {
+asio::awaitable<std::shared_ptr<const HTTPRequest>> StatelessHTTPServerTransport::httpRequestContext(ID id) {
     auto found = httpRequestContexts_.find(id.description());
-    if (found == httpRequestContexts_.end()) co_return std::nullopt;
+    if (found == httpRequestContexts_.end()) co_return nullptr;
     co_return found->second;
 }
 

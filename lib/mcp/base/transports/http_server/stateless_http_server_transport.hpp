@@ -81,7 +81,7 @@ public:
     boost::asio::awaitable<HTTPResponse> handleRequest(HTTPRequest request);
 
     /// The HTTP request that carried the request `id` while it is in flight.
-    boost::asio::awaitable<std::optional<HTTPRequest>> httpRequestContext(ID id) override;
+    boost::asio::awaitable<std::shared_ptr<const HTTPRequest>> httpRequestContext(ID id) override;
 
     bool isStarted() const noexcept { return started_; }
     bool isTerminated() const noexcept { return terminated_; }
@@ -97,7 +97,7 @@ private:
     bool started_ = false;
     platform::AsyncStream<std::string> incoming_;
     std::unordered_map<std::string, platform::OneShot<std::string>> responseWaiters_;
-    std::unordered_map<std::string, HTTPRequest> httpRequestContexts_;
+    std::unordered_map<std::string, std::shared_ptr<const HTTPRequest>> httpRequestContexts_;
 };
 
 }  // namespace mcp

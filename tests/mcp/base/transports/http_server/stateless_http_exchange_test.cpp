@@ -70,7 +70,7 @@ struct Exchange {
         server->withMethodHandler<CallTool>(
             [this, weak = std::weak_ptr<Server>(server)](CallTool::Parameters params) -> asio::awaitable<CallTool::Result> {
                 auto context = Server::currentHandlerContext();
-                seen.httpContexts.push_back(context ? context->httpContext() : std::nullopt);
+                seen.httpContexts.push_back(context && context->httpContext() ? std::optional(*context->httpContext()) : std::nullopt);
                 if (params.name == "wait") co_await neverReleased.wait();
                 if (params.name == "chatty") {
                     // A stateless transport has no channel for this; the answer still comes.
