@@ -1,7 +1,7 @@
 #include "host/host_request_reader.hpp"
 
+#include <array>
 #include <charconv>
-#include <vector>
 
 #include "platform/utf8.hpp"
 
@@ -53,30 +53,30 @@ HostRequestReader::Status HostRequestReader::readHeader(std::size_t end) {
     std::string_view header(buffer_.data(), end);
     if (!platform::isValidUTF8(header)) return Status::refused;
 
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0;;) {
-        auto next = header.find("\r\n", start);
-        lines.push_back(header.substr(start, next == std::string_view::npos ? std::string_view::npos : next - start));
-        if (next == std::string_view::npos) break;
-        start = next + 2;
-    }
-
-    std::vector<std::string_view> words;
-    for (std::size_t start = 0; start < lines[0].size();) {
-        auto space = lines[0].find(' ', start);
-        if (space == std::string_view::npos) space = lines[0].size();
-        if (space > start) words.push_back(lines[0].substr(start, space - start));
+    // Read in place, line by line: the request line's first two words, then each header line.
+    const auto requestLineEnd = header.find("\r\n");
+    const auto requestLine = header.substr(0, requestLineEnd);
+    std::array<std::string_view, 2> words;
+    std::size_t wordCount = 0;
+    for (std::size_t start = 0; start < requestLine.size() && wordCount < words.size();) {
+        auto space = requestLine.find(' ', start);
+        if (space == std::string_view::npos) space = requestLine.size();
+        if (space > start) words[wordCount++] = requestLine.substr(start, space - start);
         start = space + 1;
     }
-    if (words.size() < 2) return Status::refused;
+    if (wordCount < words.size()) return Status::refused;
     request_.method = std::string(words[0]);
     request_.path = std::string(words[1]);
 
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        auto colon = lines[i].find(':');
+    for (auto start = requestLineEnd; start != std::string_view::npos;) {
+        start += 2;
+        const auto next = header.find("\r\n", start);
+        const auto line = header.substr(start, next == std::string_view::npos ? std::string_view::npos : next - start);
+        start = next;
+        auto colon = line.find(':');
         if (colon == std::string_view::npos) continue;
-        request_.headers.insert_or_assign(std::string(trimBlanks(lines[i].substr(0, colon))),
-                                          std::string(trimBlanks(lines[i].substr(colon + 1))));
+        request_.headers.insert_or_assign(std::string(trimBlanks(line.substr(0, colon))),
+                                          std::string(trimBlanks(line.substr(colon + 1))));
     }
     if (auto length = request_.header("content-length")) bodyLength_ = contentLength(*length);
     if (bodyLength_ > static_cast<long long>(limits_.maxBodyBytes)) return Status::refused;
