@@ -2,6 +2,7 @@
 
 #include <boost/asio/any_io_executor.hpp>
 #include <boost/asio/execution.hpp>
+#include <boost/asio/io_context.hpp>
 #include <boost/asio/prefer.hpp>
 #include <boost/asio/query.hpp>
 #include <boost/asio/require.hpp>
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -82,6 +84,11 @@ public:
     template <class Property>
     auto query(const Property& property) const
         -> decltype(asio::query(std::declval<const asio::any_io_executor&>(), property)) {
+        // Asio asks every executor it wraps how it blocks, and the polymorphic executor gives that
+        // answer on the heap: the runtime's own executor is asked directly.
+        if constexpr (std::is_same_v<Property, asio::execution::blocking_t>) {
+            if (auto answer = blockingOfRuntime<0, 1, 2, 3, 4, 5, 6, 7>(property)) return *answer;
+        }
         return asio::query(inner_, property);
     }
 
@@ -113,6 +120,21 @@ public:
     friend bool operator!=(const TaskExecutor& a, const TaskExecutor& b) noexcept { return !(a == b); }
 
 private:
+    /// How the inner executor blocks, when it is an io_context's executor with one of `Bits`.
+    template <std::uintptr_t... Bits>
+    std::optional<asio::execution::blocking_t> blockingOfRuntime(const asio::execution::blocking_t& property) const {
+        std::optional<asio::execution::blocking_t> answer;
+        ((answer = answer ? answer : blockingOf<asio::io_context::basic_executor_type<std::allocator<void>, Bits>>(property)),
+         ...);
+        return answer;
+    }
+
+    template <class Executor>
+    std::optional<asio::execution::blocking_t> blockingOf(const asio::execution::blocking_t& property) const {
+        if (const auto* executor = inner_.target<Executor>()) return asio::query(*executor, property);
+        return std::nullopt;
+    }
+
     asio::any_io_executor inner_;
     std::shared_ptr<TaskContext> context_;
 };

@@ -8,6 +8,7 @@
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/post.hpp>
+#include <boost/asio/strand.hpp>
 #include <boost/asio/this_coro.hpp>
 #include <gtest/gtest.h>
 
@@ -118,6 +119,25 @@ TEST(TaskTest, CancellationIsCooperative) {
         reply.resume(5);
         EXPECT_THROW(co_await task.value(), CancellationError);
     });
+}
+
+// A task's executor blocks as the executor below it does, whether that is the runtime's own or
+// another kind.
+TEST(TaskTest, ATasksExecutorBlocksAsTheExecutorBelowIt) {
+    namespace execution = asio::execution;
+    asio::io_context io;
+    auto context = std::make_shared<platform::detail::TaskContext>();
+    auto blocking = [&](asio::any_io_executor inner) {
+        return asio::query(asio::any_io_executor(platform::detail::TaskExecutor(std::move(inner), context)),
+                           execution::blocking);
+    };
+    EXPECT_EQ(blocking(io.get_executor()), execution::blocking.possibly);
+    EXPECT_EQ(blocking(asio::require(io.get_executor(), execution::blocking.never)), execution::blocking.never);
+    EXPECT_EQ(blocking(asio::prefer(io.get_executor(), execution::outstanding_work.tracked)),
+              execution::blocking.possibly);
+    EXPECT_EQ(blocking(asio::make_strand(io.get_executor())), execution::blocking.possibly);
+    EXPECT_EQ(blocking(asio::require(asio::make_strand(io.get_executor()), execution::blocking.never)),
+              execution::blocking.never);
 }
 
 TEST(TaskLocalTest, SurvivesSuspensionsAndIsInheritedButNotSharedWithSiblings) {
