@@ -245,32 +245,46 @@ asio::awaitable<void> Server::receiveLoop(std::shared_ptr<Server> self, std::sha
 }
 
 asio::awaitable<void> Server::handleChunk(std::string chunk) {
+    // The usual request or answer is read straight to a Value; any other message, and text that
+    // is no JSON, takes the DOM's road. Each road is its own coroutine, so that the usual one
+    // keeps a small frame.
+    auto plain = readPlainMessage(chunk);
+    if (std::holds_alternative<std::monostate>(plain)) {
+        co_await handleOtherChunk(std::move(chunk));
+        co_return;
+    }
+    std::string().swap(chunk);
+    std::exception_ptr failure;
+    try {
+        if (auto* request = std::get_if<Request<AnyMethod>>(&plain)) {
+            // Not awaited: the loop goes on with the next message while the request runs.
+            auto executor = co_await asio::this_coro::executor;
+            platform::spawn(executor, serveRequest(shared_from_this(), std::move(*request)));
+        } else {
+            co_await handleResponse(std::get<Response<AnyMethod>>(std::move(plain)));
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (failure) co_await reportChunkFailure(std::nullopt, failure);
+}
+
+Server::PlainMessage Server::readPlainMessage(std::string_view chunk) {
+    std::optional<Value> message;
+    try {
+        message = Value::fromJSONText(chunk);
+    } catch (const platform::json::DecodingError&) {
+        return {};
+    }
+    if (auto request = detail::plainRequest(*message)) return std::move(*request);
+    if (auto response = detail::plainSuccess(*message)) return std::move(*response);
+    return {};
+}
+
+asio::awaitable<void> Server::handleOtherChunk(std::string chunk) {
     std::optional<ID> idForError;
     std::exception_ptr failure;
     try {
-        // The usual request or answer is read straight to a Value; any other message, and text
-        // that is no JSON, takes the DOM's road below.
-        std::optional<Value> message;
-        try {
-            message = Value::fromJSONText(chunk);
-        } catch (const platform::json::DecodingError&) {
-        }
-        if (message) {
-            if (auto request = detail::plainRequest(*message)) {
-                std::string().swap(chunk);
-                message.reset();
-                auto executor = co_await asio::this_coro::executor;
-                platform::spawn(executor, serveRequest(shared_from_this(), std::move(*request)));
-                co_return;
-            }
-            if (auto response = detail::plainSuccess(*message)) {
-                std::string().swap(chunk);
-                message.reset();
-                co_await handleResponse(std::move(*response));
-                co_return;
-            }
-            message.reset();
-        }
         boost::json::value json;
         bool parsed = true;
         try {
@@ -315,7 +329,10 @@ asio::awaitable<void> Server::handleChunk(std::string chunk) {
     } catch (...) {
         failure = std::current_exception();
     }
+    co_await reportChunkFailure(std::move(idForError), failure);
+}
 
+asio::awaitable<void> Server::reportChunkFailure(std::optional<ID> idForError, std::exception_ptr failure) {
     if (MCPError::isResourceTemporarilyUnavailable(failure)) {
         // The message is dropped; pause before the next one.
         try {
@@ -343,34 +360,38 @@ asio::awaitable<std::optional<Response<AnyMethod>>> Server::handleRequest(Reques
     co_return response;
 }
 
-asio::awaitable<Server::Admission> Server::admit(std::shared_ptr<Server> self, const Request<AnyMethod>& request,
-                                                bool sendResponse) {
-    if (auto logger = self->logger()) {
+Server::Admission Server::lookUp(const Request<AnyMethod>& request, bool sendResponse) const {
+    if (auto logger = this->logger()) {
         logger->trace("Processing request",
                       {{"method", request.method}, {"id", [&] { return request.id.description(); }}});
     }
     Admission admission;
-    if (self->configuration_.strict && !self->isInitialized_ && request.method != Initialize::name &&
+    if (configuration_.strict && !isInitialized_ && request.method != Initialize::name &&
         request.method != Ping::name) {
         auto refusal = MCPError::invalidRequest("Server is not initialized");
         if (!sendResponse) throw refusal;
-        Response<AnyMethod> response(request.id, std::move(refusal));
-        co_await self->send(std::move(response));
-        co_return admission;
+        admission.refusal.emplace(request.id, std::move(refusal));
+        return admission;
     }
-
-    auto found = self->methodHandlers_.find(request.method);
-    if (found == self->methodHandlers_.end()) {
-        Response<AnyMethod> response(request.id, MCPError::methodNotFound("Unknown method: " + request.method));
-        if (!sendResponse) {
-            admission.refusal = std::move(response);
-            co_return admission;
-        }
-        co_await self->send(std::move(response));
-        co_return admission;
+    auto found = methodHandlers_.find(request.method);
+    if (found == methodHandlers_.end()) {
+        admission.refusal.emplace(request.id, MCPError::methodNotFound("Unknown method: " + request.method));
+        return admission;
     }
     admission.box = found->second;
+    return admission;
+}
 
+asio::awaitable<Server::Admission> Server::admit(std::shared_ptr<Server> self, const Request<AnyMethod>& request,
+                                                bool sendResponse) {
+    auto admission = self->lookUp(request, sendResponse);
+    if (admission.refusal) {
+        if (sendResponse) {
+            co_await self->send(std::move(*admission.refusal));
+            admission.refusal.reset();
+        }
+        co_return admission;
+    }
     if (auto connection = self->connection_) {
         if (auto* provider = dynamic_cast<HTTPContextProviding*>(connection.get())) {
             admission.httpContext = co_await provider->httpRequestContext(request.id);
@@ -427,37 +448,45 @@ asio::awaitable<std::optional<Response<AnyMethod>>> Server::dispatchRequest(std:
 asio::awaitable<void> Server::serveRequest(std::shared_ptr<Server> self, Request<AnyMethod> request) {
     auto admission = co_await admit(self, request, true);
     if (!admission.box) co_return;
+    co_await serveAdmitted(std::move(self), std::move(admission.box), std::move(admission.httpContext),
+                           std::move(request));
+}
 
-    // The handler runs in this request's own task, which a cancellation stops while the handler
-    // runs; the answer is sent after the task has left the table.
+asio::awaitable<void> Server::serveAdmitted(std::shared_ptr<Server> self, std::shared_ptr<const detail::MethodBox> box,
+                                            std::shared_ptr<const HTTPRequest> httpContext, Request<AnyMethod> request) {
     auto task = platform::detail::currentTaskContext()->shared_from_this();
     ID id = request.id;
-    std::optional<Reply> reply;
     std::exception_ptr failure;
-    {
-        self->pendingRequestTasks_.insert_or_assign(id, [task] { task->cancel.cancel(); });
-        RunningRequestEntry entry(self, self->pendingRequestTasks_, id);
-        try {
-            reply = co_await handlerContextLocal().withValue(
-                HandlerContext(id, std::move(admission.httpContext)),
-                runHandler(self, std::move(admission.box), std::move(request), false));
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    }
-    if (reply) {
+    try {
+        std::optional<Reply> reply;
+        co_await runTracked(self, task, std::move(box), std::move(httpContext), std::move(request), reply);
         // A cancellation the handler did not heed stops nothing: its answer goes out whole, and
         // a send is never cut short by it.
         task->cancel.cancelled = false;
-        try {
-            co_await self->sendReply(std::move(*reply));
-            co_return;
-        } catch (...) {
-            failure = std::current_exception();
-        }
+        co_await self->sendReply(std::move(*reply));
+        co_return;
+    } catch (...) {
+        failure = std::current_exception();
     }
     if (isCancellation(failure)) co_return;
-    co_await self->send(errorResponse(std::move(id), failure));
+    co_await self->sendFailure(std::move(id), failure);
+}
+
+asio::awaitable<void> Server::runTracked(std::shared_ptr<Server> self, std::shared_ptr<platform::detail::TaskContext> task,
+                                        std::shared_ptr<const detail::MethodBox> box,
+                                        std::shared_ptr<const HTTPRequest> httpContext, Request<AnyMethod> request,
+                                        std::optional<Reply>& reply) {
+    // The handler runs in this request's own task, which a cancellation stops while the handler
+    // runs; the request leaves the table before its answer is sent.
+    ID id = request.id;
+    self->pendingRequestTasks_.insert_or_assign(id, [task] { task->cancel.cancel(); });
+    RunningRequestEntry entry(self, self->pendingRequestTasks_, id);
+    reply = co_await handlerContextLocal().withValue(HandlerContext(std::move(id), std::move(httpContext)),
+                                                     runHandler(self, std::move(box), std::move(request), false));
+}
+
+asio::awaitable<void> Server::sendFailure(ID id, std::exception_ptr failure) {
+    co_await send(errorResponse(std::move(id), failure));
 }
 
 asio::awaitable<Server::Reply> Server::runHandler(std::shared_ptr<Server> self,

@@ -2,11 +2,13 @@
 
 #include <concepts>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -254,6 +256,13 @@ private:
     static boost::asio::awaitable<void> receiveLoop(std::shared_ptr<Server> self,
                                                     std::shared_ptr<Transport> transport);
     boost::asio::awaitable<void> handleChunk(std::string chunk);
+    /// A request or a success read straight to a Value; nothing for anything else.
+    using PlainMessage = std::variant<std::monostate, Request<AnyMethod>, Response<AnyMethod>>;
+    static PlainMessage readPlainMessage(std::string_view chunk);
+    boost::asio::awaitable<void> handleOtherChunk(std::string chunk);
+    /// Pauses after a message the transport could not take, or logs the failure and answers it
+    /// with an error under `idForError` (a fresh id without one).
+    boost::asio::awaitable<void> reportChunkFailure(std::optional<ID> idForError, std::exception_ptr failure);
     static boost::asio::awaitable<std::optional<Response<AnyMethod>>> dispatchRequest(std::shared_ptr<Server> self,
                                                                                       Request<AnyMethod> request,
                                                                                       bool sendResponse);
@@ -264,10 +273,26 @@ private:
         std::shared_ptr<const HTTPRequest> httpContext;
         std::optional<Response<AnyMethod>> refusal;
     };
+    /// The handler of `request`, or the refusal to answer (thrown in strict mode when it is not
+    /// sent); logs the request.
+    Admission lookUp(const Request<AnyMethod>& request, bool sendResponse) const;
     static boost::asio::awaitable<Admission> admit(std::shared_ptr<Server> self, const Request<AnyMethod>& request,
                                                    bool sendResponse);
     /// A request read by the receive loop, handled and answered in one task.
     static boost::asio::awaitable<void> serveRequest(std::shared_ptr<Server> self, Request<AnyMethod> request);
+    static boost::asio::awaitable<void> serveAdmitted(std::shared_ptr<Server> self,
+                                                      std::shared_ptr<const detail::MethodBox> box,
+                                                      std::shared_ptr<const HTTPRequest> httpContext,
+                                                      Request<AnyMethod> request);
+    /// Runs the handler in the current task, `task`, listed as running while it runs, and stores
+    /// its reply in `reply`.
+    static boost::asio::awaitable<void> runTracked(std::shared_ptr<Server> self,
+                                                   std::shared_ptr<platform::detail::TaskContext> task,
+                                                   std::shared_ptr<const detail::MethodBox> box,
+                                                   std::shared_ptr<const HTTPRequest> httpContext,
+                                                   Request<AnyMethod> request, std::optional<Reply>& reply);
+    /// Answers the request `id` with the error `failure` stands for.
+    boost::asio::awaitable<void> sendFailure(ID id, std::exception_ptr failure);
     static boost::asio::awaitable<Reply> runHandler(std::shared_ptr<Server> self,
                                                     std::shared_ptr<const detail::MethodBox> box,
                                                     Request<AnyMethod> request, bool erased);
