@@ -126,32 +126,48 @@ void StatelessHTTPServerTransport::routeResponse(const std::string& key, std::st
 }
 
 asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::handleRequest(HTTPRequest request) {
-    if (terminated_) co_return HTTPResponse::error(404, MCPError::invalidRequest("Not Found: Transport has been terminated"));
+    // All but the wait for the server's answer is done in one turn, outside the coroutine, so
+    // that its frame stays small.
+    std::string key;
+    platform::OneShot<std::string> waiter;
+    auto answer = screen(std::move(request), key, waiter);
+    if (!answer) {
+        std::optional<std::string> reply;
+        std::exception_ptr failure;
+        try {
+            reply = co_await waiter.wait();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        answer = finishExchange(key, std::move(reply), failure);
+    }
+    co_return std::move(*answer);
+}
+
+std::optional<HTTPResponse> StatelessHTTPServerTransport::screen(HTTPRequest request, std::string& key,
+                                                                 platform::OneShot<std::string>& waiter) {
+    if (terminated_) return HTTPResponse::error(404, MCPError::invalidRequest("Not Found: Transport has been terminated"));
     if (detail::upperCasedMethod(request.method) != "POST") {
-        co_return HTTPResponse::error(405, MCPError::invalidRequest("Method Not Allowed"), std::nullopt,
-                                      {{std::string(HTTPHeaderName::allow), "POST"}});
+        return HTTPResponse::error(405, MCPError::invalidRequest("Method Not Allowed"), std::nullopt,
+                                   {{std::string(HTTPHeaderName::allow), "POST"}});
     }
     auto posted = detail::readPostedMessage(request, std::nullopt);
-    if (auto* refused = std::get_if<HTTPResponse>(&posted)) co_return std::move(*refused);
+    if (auto* refused = std::get_if<HTTPResponse>(&posted)) return std::move(*refused);
     auto* kind = std::get_if<JSONRPCMessageKind>(&posted);
 
     auto refusal = detail::validate(*validationPipeline_, request, validationContext(kind->isInitializeRequest()));
-    if (refusal) co_return std::move(*refusal);
+    if (refusal) return refusal;
 
     if (kind->kind != JSONRPCMessageKind::Case::request) {
         // Acknowledge only what the server will read.
         if (!incoming_.yield(std::move(*request.body)))
-            co_return internalFailure(std::make_exception_ptr(MCPError::connectionClosed()));
-        co_return HTTPResponse::accepted();
+            return internalFailure(std::make_exception_ptr(MCPError::connectionClosed()));
+        return HTTPResponse::accepted();
     }
-    auto response = co_await exchange(std::move(kind->id), std::move(request));
-    co_return response;
-}
-
-asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::exchange(std::string key, HTTPRequest request) {
+    key = std::move(kind->id);
     // The context outlives the waiter by a turn, so it marks the id as taken until the exchange ends.
     if (httpRequestContexts_.contains(key)) {
-        co_return HTTPResponse::error(409, MCPError::invalidRequest("Conflict: Request ID already in use"));
+        return HTTPResponse::error(409, MCPError::invalidRequest("Conflict: Request ID already in use"));
     }
     // The body goes to the server, which reads it as the message; the context keeps the rest, so a
     // large body is never held twice.
@@ -159,23 +175,20 @@ asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::exchange(std::string
     request.body.reset();
     if (!incoming_.yield(std::move(body))) {
         // The server stopped reading without terminating the transport: no answer can come.
-        co_return internalFailure(std::make_exception_ptr(MCPError::connectionClosed()));
+        return internalFailure(std::make_exception_ptr(MCPError::connectionClosed()));
     }
     httpRequestContexts_.emplace(key, std::make_shared<const HTTPRequest>(std::move(request)));
-    // Stored in the same turn as the hand-over: the server runs only once this coroutine suspends.
-    platform::OneShot<std::string> waiter;
+    // Stored in the same turn as the hand-over: the server runs only once the exchange suspends.
     responseWaiters_.emplace(key, waiter);
+    return std::nullopt;
+}
 
-    std::optional<std::string> reply;
-    std::exception_ptr failure;
-    try {
-        reply = co_await waiter.wait();
-    } catch (...) {
-        failure = std::current_exception();
-    }
+HTTPResponse StatelessHTTPServerTransport::finishExchange(const std::string& key, std::optional<std::string> reply,
+                                                          const std::exception_ptr& failure) {
     httpRequestContexts_.erase(key);
-    if (failure) co_return internalFailure(failure);
-    co_return HTTPResponse::data(std::move(*reply), {{std::string(HTTPHeaderName::contentType), std::string(ContentType::json)}});
+    if (failure) return internalFailure(failure);
+    return HTTPResponse::data(std::move(*reply),
+                              {{std::string(HTTPHeaderName::contentType), std::string(ContentType::json)}});
 }
 
 asio::awaitable<std::shared_ptr<const HTTPRequest>> StatelessHTTPServerTransport::httpRequestContext(ID id) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -87,7 +88,13 @@ public:
     bool isTerminated() const noexcept { return terminated_; }
 
 private:
-    boost::asio::awaitable<HTTPResponse> exchange(std::string key, HTTPRequest request);
+    /// Answers `request` at once when it is no request to exchange (refused, or a notification or
+    /// response handed to the server). Otherwise hands its body to the server, keeps the rest as
+    /// its context, registers `waiter` for the answer under `key` and gives nothing.
+    std::optional<HTTPResponse> screen(HTTPRequest request, std::string& key, platform::OneShot<std::string>& waiter);
+    /// Ends the exchange under `key` with the server's `reply`, or with `failure`.
+    HTTPResponse finishExchange(const std::string& key, std::optional<std::string> reply,
+                                const std::exception_ptr& failure);
     void terminate();
     void routeResponse(const std::string& key, std::string data);
 
