@@ -248,23 +248,30 @@ asio::awaitable<void> Server::handleChunk(std::string chunk) {
     // The usual request or answer is read straight to a Value; any other message, and text that
     // is no JSON, takes the DOM's road. Each road is its own coroutine, so that the usual one
     // keeps a small frame.
-    auto plain = readPlainMessage(chunk);
-    if (std::holds_alternative<std::monostate>(plain)) {
+    PlainMessage plain;
+    std::exception_ptr failure;
+    try {
+        plain = readPlainMessage(chunk);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!failure && std::holds_alternative<std::monostate>(plain)) {
         co_await handleOtherChunk(std::move(chunk));
         co_return;
     }
     std::string().swap(chunk);
-    std::exception_ptr failure;
-    try {
-        if (auto* request = std::get_if<Request<AnyMethod>>(&plain)) {
-            // Not awaited: the loop goes on with the next message while the request runs.
-            auto executor = co_await asio::this_coro::executor;
-            platform::spawn(executor, serveRequest(shared_from_this(), std::move(*request)));
-        } else {
-            co_await handleResponse(std::get<Response<AnyMethod>>(std::move(plain)));
+    if (!failure) {
+        try {
+            if (auto* request = std::get_if<Request<AnyMethod>>(&plain)) {
+                // Not awaited: the loop goes on with the next message while the request runs.
+                auto executor = co_await asio::this_coro::executor;
+                platform::spawn(executor, serveRequest(shared_from_this(), std::move(*request)));
+            } else {
+                co_await handleResponse(std::get<Response<AnyMethod>>(std::move(plain)));
+            }
+        } catch (...) {
+            failure = std::current_exception();
         }
-    } catch (...) {
-        failure = std::current_exception();
     }
     if (failure) co_await reportChunkFailure(std::nullopt, failure);
 }
