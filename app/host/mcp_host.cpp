@@ -207,33 +207,11 @@ asio::awaitable<void> MCPHost::serve(std::shared_ptr<MCPHost> self, Descriptor c
         MCPHost& host;
         ~Ending() { host.connectionEnded(); }
     } ending{*self};
-    const int fd = connection.get();
     std::shared_ptr<Socket> socket;  // takes the descriptor over once made
     try {
-        // A loopback client has mostly sent its request by the time it is accepted.
-        HostRequestReader reader(self->options_.limits);
-        std::optional<mcp::HTTPRequest> request;
-        switch (self->readAvailable(fd, reader)) {
-            case ReadOutcome::complete: request = reader.take(); break;
-            case ReadOutcome::wouldBlock:
-                socket = self->adopt(connection);
-                request = co_await self->awaitRequest(socket, std::move(reader));
-                break;
-            case ReadOutcome::refused:
-            case ReadOutcome::ended: break;
-        }
-        if (request) {
-            // The token in force once the request has been read.
-            auto response = co_await self->handler_(std::move(*request), self->token_);
-            const auto head = responseHead(response, launchID());
-            const auto& bodyData = response.bodyData();
-            const std::string_view body = bodyData ? std::string_view(*bodyData) : std::string_view();
-            auto written = sendAvailable(fd, head, body, 0);
-            if (written && *written < head.size() + body.size()) {
-                if (!socket) socket = self->adopt(connection);
-                co_await self->awaitWritten(socket, head, body, *written);
-            }
-        }
+        // Reading and answering are coroutines of their own, so that no frame holds both.
+        auto request = co_await self->readRequest(connection, socket);
+        if (request) co_await self->answer(std::move(*request), connection, socket);
     } catch (...) {
         // A failed connection is closed; the others go on.
     }
@@ -243,6 +221,33 @@ asio::awaitable<void> MCPHost::serve(std::shared_ptr<MCPHost> self, Descriptor c
         socket->close(ignored);
     } else {
         ::close(connection.release());
+    }
+}
+
+asio::awaitable<std::optional<mcp::HTTPRequest>> MCPHost::readRequest(Descriptor& connection,
+                                                                      std::shared_ptr<Socket>& socket) {
+    // A loopback client has mostly sent its request by the time it is accepted.
+    HostRequestReader reader(options_.limits);
+    switch (readAvailable(connection.get(), reader)) {
+        case ReadOutcome::complete: co_return reader.take();
+        case ReadOutcome::wouldBlock: socket = adopt(connection); break;
+        case ReadOutcome::refused:
+        case ReadOutcome::ended: co_return std::nullopt;
+    }
+    co_return co_await awaitRequest(socket, std::move(reader));
+}
+
+asio::awaitable<void> MCPHost::answer(mcp::HTTPRequest request, Descriptor& connection, std::shared_ptr<Socket>& socket) {
+    // The token in force once the request has been read.
+    auto response = co_await handler_(std::move(request), token_);
+    const auto head = responseHead(response, launchID());
+    const auto& bodyData = response.bodyData();
+    const std::string_view body = bodyData ? std::string_view(*bodyData) : std::string_view();
+    const int fd = socket ? socket->native_handle() : connection.get();
+    auto written = sendAvailable(fd, head, body, 0);
+    if (written && *written < head.size() + body.size()) {
+        if (!socket) socket = adopt(connection);
+        co_await awaitWritten(socket, head, body, *written);
     }
 }
 

@@ -87,6 +87,13 @@ private:
     static boost::asio::awaitable<void> acceptLoop(std::shared_ptr<MCPHost> self, std::shared_ptr<Acceptor> acceptor,
                                                    long long port);
     static boost::asio::awaitable<void> serve(std::shared_ptr<MCPHost> self, Descriptor connection);
+    /// The request `connection` sends; nothing when it is refused or ends first. `socket` takes the
+    /// descriptor over if the request has to be waited for.
+    boost::asio::awaitable<std::optional<mcp::HTTPRequest>> readRequest(Descriptor& connection,
+                                                                       std::shared_ptr<Socket>& socket);
+    /// Answers `request` on the connection, through `socket` once it exists.
+    boost::asio::awaitable<void> answer(mcp::HTTPRequest request, Descriptor& connection,
+                                        std::shared_ptr<Socket>& socket);
 
     /// What reading the bytes a connection holds now came to.
     enum class ReadOutcome { complete, refused, ended, wouldBlock };
