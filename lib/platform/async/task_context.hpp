@@ -124,8 +124,8 @@ private:
     template <std::uintptr_t... Bits>
     std::optional<asio::execution::blocking_t> blockingOfRuntime(const asio::execution::blocking_t& property) const {
         std::optional<asio::execution::blocking_t> answer;
-        ((answer = answer ? answer : blockingOf<asio::io_context::basic_executor_type<std::allocator<void>, Bits>>(property)),
-         ...);
+        (void)((answer = blockingOf<asio::io_context::basic_executor_type<std::allocator<void>, Bits>>(property)) ||
+               ...);
         return answer;
     }
 

@@ -126,8 +126,8 @@ void StatelessHTTPServerTransport::routeResponse(const std::string& key, std::st
 }
 
 asio::awaitable<HTTPResponse> StatelessHTTPServerTransport::handleRequest(HTTPRequest request) {
-    // All but the wait for the server's answer is done in one turn, outside the coroutine, so
-    // that its frame stays small.
+    // All but the wait for the server's answer is done in plain calls, so that the coroutine's
+    // frame stays small.
     std::string key;
     platform::OneShot<std::string> waiter;
     auto answer = screen(std::move(request), key, waiter);
