@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # library
   libboost1.81-dev libboost-json1.81-dev libboost-url1.81-dev libssl-dev
+  # the executables' allocator
+  libmimalloc-dev
   # application
   qt6-base-dev qt6-pdf-dev qt6-svg-dev qt6-qpa-plugins qt6-image-formats-plugins
   libqpdf-dev libheif-dev libevdev-dev libicu-dev
