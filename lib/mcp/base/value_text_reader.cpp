@@ -142,15 +142,32 @@ public:
     Value share(Value array) {
         auto elements = array.arrayValue().value_or(std::span<const Value>());
         if (elements.empty() || elements.size() > kMaxSize) return array;
-        auto& slot = slots_[detail::ArrayAssembly::elementsHash(elements) % slots_.size()];
-        if (detail::ArrayAssembly::sameElements(slot.arrayValue().value_or(std::span<const Value>()), elements)) {
-            return slot;
-        }
-        slot = array;
+        // Two places per array: an array nesting another hashes the inner one's address, which can
+        // land on the inner one's own place, and the inner one must stay for the repeats to come.
+        const auto hash = detail::ArrayAssembly::elementsHash(elements);
+        auto& first = slots_[hash % slots_.size()];
+        auto& second = slots_[(hash >> 32) % slots_.size()];
+        if (sameElements(first, elements)) return first;
+        if (sameElements(second, elements)) return second;
+        (holdsOneOf(first, elements) ? second : first) = array;
         return array;
     }
 
 private:
+    static bool sameElements(const Value& slot, std::span<const Value> elements) {
+        return detail::ArrayAssembly::sameElements(slot.arrayValue().value_or(std::span<const Value>()), elements);
+    }
+
+    /// Whether `slot` holds the very block of one of `elements`.
+    static bool holdsOneOf(const Value& slot, std::span<const Value> elements) {
+        auto held = slot.arrayValue();
+        if (!held || held->empty()) return false;
+        return std::ranges::any_of(elements, [&](const Value& element) {
+            auto inner = element.arrayValue();
+            return inner && inner->data() == held->data();
+        });
+    }
+
     std::array<Value, 64> slots_;
 };
 
