@@ -5,11 +5,11 @@
 namespace inkwarden {
 
 bool BearerTokenValidator::accepts(const mcp::HTTPRequest& request) const {
-    auto given = request.header("Authorization");
-    if (!given) return false;
-    const auto expected = "Bearer " + token;
-    // The length of a token is no secret; its digits are.
-    return given->size() == expected.size() && CRYPTO_memcmp(given->data(), expected.data(), expected.size()) == 0;
+    constexpr std::string_view kScheme = "Bearer ";
+    const auto given = request.headerView("Authorization");
+    // The scheme and the length of a token are no secret; its digits are.
+    if (!given || given->size() != kScheme.size() + token.size() || !given->starts_with(kScheme)) return false;
+    return CRYPTO_memcmp(given->data() + kScheme.size(), token.data(), token.size()) == 0;
 }
 
 std::optional<mcp::HTTPResponse> BearerTokenValidator::validate(const mcp::HTTPRequest& request,

@@ -78,7 +78,7 @@ HostRequestReader::Status HostRequestReader::readHeader(std::size_t end) {
         request_.headers.insert_or_assign(std::string(trimBlanks(line.substr(0, colon))),
                                           std::string(trimBlanks(line.substr(colon + 1))));
     }
-    if (auto length = request_.header("content-length")) bodyLength_ = contentLength(*length);
+    if (auto length = request_.headerView("content-length")) bodyLength_ = contentLength(*length);
     if (bodyLength_ > static_cast<long long>(limits_.maxBodyBytes)) return Status::refused;
 
     // The body is what follows the header block, kept in the same storage.

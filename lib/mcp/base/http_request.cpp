@@ -17,6 +17,11 @@ bool equalIgnoringCase(std::string_view a, std::string_view b) noexcept {
 }  // namespace
 
 std::optional<std::string> HTTPRequest::header(std::string_view name) const {
+    if (auto value = headerView(name)) return std::string(*value);
+    return std::nullopt;
+}
+
+std::optional<std::string_view> HTTPRequest::headerView(std::string_view name) const {
     for (const auto& [key, value] : headers) {
         if (equalIgnoringCase(key, name)) return value;
     }

@@ -20,6 +20,8 @@ struct HTTPRequest {
 
     /// The value of the header whose name equals `name` ignoring ASCII letter case.
     std::optional<std::string> header(std::string_view name) const;
+    /// The same value seen in place, for callers that only read it while the request stands.
+    std::optional<std::string_view> headerView(std::string_view name) const;
 
     bool operator==(const HTTPRequest&) const = default;
 };

@@ -36,7 +36,7 @@ std::optional<HTTPResponse> AcceptHeaderValidator::validate(const HTTPRequest& r
     const bool isGet = context.httpMethod == "GET";
     if (!isPost && !isGet) return std::nullopt;
 
-    const auto accepted = acceptedTypes(request.header(HTTPHeaderName::accept).value_or(""));
+    const auto accepted = acceptedTypes(request.headerView(HTTPHeaderName::accept).value_or(std::string_view()));
     if (isGet) {
         if (accepted.eventStream) return std::nullopt;
         return detail::refusal(406, "Not Acceptable: Client must accept text/event-stream", context);

@@ -87,7 +87,7 @@ std::optional<HTTPResponse> BearerTokenValidator::validate(const HTTPRequest& re
 
     if (requiresAuthentication && !requiresAuthentication(request, context)) return std::nullopt;
 
-    const auto header = request.header(HTTPHeaderName::authorization);
+    const auto header = request.headerView(HTTPHeaderName::authorization);
     if (!header) return challenged(401, "Unauthorized", providedScope(), std::nullopt, std::nullopt);
 
     auto parsed = parseAuthorization(*header);

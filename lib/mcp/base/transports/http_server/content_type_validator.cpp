@@ -26,7 +26,7 @@ std::string_view mediaType(std::string_view header) {
 std::optional<HTTPResponse> ContentTypeValidator::validate(const HTTPRequest& request,
                                                            const HTTPValidationContext& context) const {
     if (context.httpMethod != "POST") return std::nullopt;
-    const auto header = request.header(HTTPHeaderName::contentType).value_or("");
+    const auto header = request.headerView(HTTPHeaderName::contentType).value_or(std::string_view());
     if (mediaType(header) == ContentType::json) return std::nullopt;
     return detail::refusal(415, "Unsupported Media Type: Content-Type must be application/json", context);
 }

@@ -39,10 +39,10 @@ OriginValidator OriginValidator::disabled() {
 std::optional<HTTPResponse> OriginValidator::validate(const HTTPRequest& request,
                                                       const HTTPValidationContext& context) const {
     if (!enabled) return std::nullopt;
-    if (auto host = request.header(HTTPHeaderName::host); host && !allowed(*host, allowedHosts)) {
+    if (auto host = request.headerView(HTTPHeaderName::host); host && !allowed(*host, allowedHosts)) {
         return detail::refusal(421, "Misdirected Request: Host header not allowed", context);
     }
-    if (auto origin = request.header(HTTPHeaderName::origin); origin && !allowed(*origin, allowedOrigins)) {
+    if (auto origin = request.headerView(HTTPHeaderName::origin); origin && !allowed(*origin, allowedOrigins)) {
         return detail::refusal(403, "Forbidden: Origin not allowed", context);
     }
     return std::nullopt;
