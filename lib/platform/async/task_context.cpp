@@ -38,6 +38,28 @@ void CancelState::cancel() {
 
 TaskContext* currentTaskContext() noexcept { return current; }
 
+TaskContext* holdContext(std::shared_ptr<TaskContext> context) {
+    auto* held = context.get();
+    if (!held) return nullptr;
+    // The first hold may meet the last one of an earlier run of holds letting go: the lock orders
+    // the two, so the context is never let go while held.
+    std::lock_guard lock(held->executorHoldsMutex);
+    if (held->executorHolds.fetch_add(1, std::memory_order_relaxed) == 0) held->heldForExecutors = std::move(context);
+    return held;
+}
+
+void retainContext(TaskContext* context) noexcept { context->executorHolds.fetch_add(1, std::memory_order_relaxed); }
+
+void releaseContext(TaskContext* context) noexcept {
+    if (context->executorHolds.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    std::shared_ptr<TaskContext> last;
+    {
+        std::lock_guard lock(context->executorHoldsMutex);
+        if (context->executorHolds.load(std::memory_order_acquire) == 0) last = std::move(context->heldForExecutors);
+    }
+    // `last` may be the context's last owner: it goes after the lock is released.
+}
+
 const std::shared_ptr<const TaskLocals>& emptyLocals() {
     static const std::shared_ptr<const TaskLocals> empty = std::make_shared<const TaskLocals>();
     return empty;

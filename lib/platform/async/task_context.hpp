@@ -7,7 +7,10 @@
 #include <boost/asio/query.hpp>
 #include <boost/asio/require.hpp>
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <new>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -51,6 +54,11 @@ struct TaskContext : std::enable_shared_from_this<TaskContext> {
     std::shared_ptr<const TaskLocals> locals;
     bool cancellable = false;
     CancelState cancel;
+
+    // The task executors' holds on this context (see holdContext).
+    std::atomic<std::size_t> executorHolds{0};
+    std::mutex executorHoldsMutex;
+    std::shared_ptr<TaskContext> heldForExecutors;
 };
 
 /// The locals of a task that has none, shared by all of them.
@@ -71,72 +79,194 @@ private:
     TaskContext* previous_;
 };
 
+/// Counted holds on a task context, for the task executors. The first hold keeps the context
+/// through its own shared owner and the last one lets it go; the holds between only count.
+TaskContext* holdContext(std::shared_ptr<TaskContext> context);
+void retainContext(TaskContext* context) noexcept;
+void releaseContext(TaskContext* context) noexcept;
+
+/// One hold on a task context, for as long as it lives.
+class ContextHold {
+public:
+    explicit ContextHold(TaskContext* context) noexcept : context_(context) {
+        if (context_) retainContext(context_);
+    }
+    ContextHold(const ContextHold& other) noexcept : ContextHold(other.context_) {}
+    ContextHold(ContextHold&& other) noexcept : context_(std::exchange(other.context_, nullptr)) {}
+    ContextHold& operator=(const ContextHold&) = delete;
+    ContextHold& operator=(ContextHold&&) = delete;
+    ~ContextHold() {
+        if (context_) releaseContext(context_);
+    }
+
+    TaskContext* get() const noexcept { return context_; }
+
+private:
+    TaskContext* context_;
+};
+
 /// An executor that installs its task's context around every function it runs, so that each
 /// resumption of the task's coroutines sees the task's locals and cancellation state.
+///
+/// Asio wraps it in its polymorphic executor for each handler and each preference it asks of it,
+/// and keeps it in place only when it takes three words at most: so the runtime's io_context
+/// executor is held directly, any other executor through one shared copy, and the context by a
+/// counted hold whose low bits say which of the three the executor holds.
 class TaskExecutor {
-public:
-    TaskExecutor(asio::any_io_executor inner, std::shared_ptr<TaskContext> context)
-        : inner_(std::move(inner)), context_(std::move(context)) {}
+    using Plain = asio::io_context::executor_type;
+    using Tracked = decltype(asio::prefer(std::declval<const Plain&>(), asio::execution::outstanding_work.tracked));
+    using Other = std::shared_ptr<const asio::any_io_executor>;
 
-    const asio::any_io_executor& inner() const noexcept { return inner_; }
-    const std::shared_ptr<TaskContext>& context() const noexcept { return context_; }
+    enum class Kind : std::uintptr_t { plain = 0, tracked = 1, other = 2 };
+    static constexpr std::uintptr_t kKindBits = 3;
+    static_assert(alignof(TaskContext) > kKindBits);
+
+    Kind kind() const noexcept { return static_cast<Kind>(word_ & kKindBits); }
+
+    template <class Visitor>
+    decltype(auto) visit(Visitor&& visitor) const {
+        switch (kind()) {
+            case Kind::plain: return visitor(plain_);
+            case Kind::tracked: return visitor(tracked_);
+            case Kind::other: break;
+        }
+        return visitor(*other_);
+    }
+
+public:
+    TaskExecutor(const asio::any_io_executor& inner, std::shared_ptr<TaskContext> context) {
+        if (const auto* plain = inner.target<Plain>()) place(*plain);
+        else if (const auto* tracked = inner.target<Tracked>()) place(*tracked);
+        else place(inner);
+        // Last: nothing above may throw once the context is held.
+        word_ |= reinterpret_cast<std::uintptr_t>(holdContext(std::move(context)));
+    }
+
+    TaskExecutor(const TaskExecutor& other) noexcept {
+        other.copyInnerTo(*this);
+        if (auto* context = other.context()) retainContext(context);
+        word_ |= reinterpret_cast<std::uintptr_t>(other.context());
+    }
+    TaskExecutor(TaskExecutor&& other) noexcept {
+        other.moveInnerTo(*this);
+        word_ |= reinterpret_cast<std::uintptr_t>(other.context());
+        other.word_ &= kKindBits;
+    }
+    TaskExecutor& operator=(const TaskExecutor& other) noexcept {
+        if (this != &other) {
+            this->~TaskExecutor();
+            new (this) TaskExecutor(other);
+        }
+        return *this;
+    }
+    TaskExecutor& operator=(TaskExecutor&& other) noexcept {
+        if (this != &other) {
+            this->~TaskExecutor();
+            new (this) TaskExecutor(std::move(other));
+        }
+        return *this;
+    }
+    ~TaskExecutor() {
+        switch (kind()) {
+            case Kind::plain: plain_.~Plain(); break;
+            case Kind::tracked: tracked_.~Tracked(); break;
+            case Kind::other: other_.~Other(); break;
+        }
+        if (auto* context = this->context()) releaseContext(context);
+    }
+
+    asio::any_io_executor inner() const {
+        return visit([](const auto& inner) { return asio::any_io_executor(inner); });
+    }
+    TaskContext* context() const noexcept { return reinterpret_cast<TaskContext*>(word_ & ~kKindBits); }
 
     template <class Property>
     auto query(const Property& property) const
         -> decltype(asio::query(std::declval<const asio::any_io_executor&>(), property)) {
-        // Asio asks every executor it wraps how it blocks, and the polymorphic executor gives that
-        // answer on the heap: the runtime's own executor is asked directly.
-        if constexpr (std::is_same_v<Property, asio::execution::blocking_t>) {
-            if (auto answer = blockingOfRuntime<0, 1, 2, 3, 4, 5, 6, 7>(property)) return *answer;
-        }
-        return asio::query(inner_, property);
+        using Answer = decltype(asio::query(std::declval<const asio::any_io_executor&>(), property));
+        return visit([&](const auto& inner) -> Answer { return asio::query(inner, property); });
     }
 
     template <class Property>
     auto require(const Property& property) const
         -> std::enable_if_t<asio::can_require<const asio::any_io_executor&, const Property&>::value,
                             TaskExecutor> {
-        return TaskExecutor(asio::require(inner_, property), context_);
+        return visit([&](const auto& inner) { return TaskExecutor(asio::require(inner, property), context()); });
     }
 
     template <class Property>
     auto prefer(const Property& property) const
         -> std::enable_if_t<asio::can_prefer<const asio::any_io_executor&, const Property&>::value,
                             TaskExecutor> {
-        return TaskExecutor(asio::prefer(inner_, property), context_);
+        return visit([&](const auto& inner) { return TaskExecutor(asio::prefer(inner, property), context()); });
     }
 
     template <class Function>
     void execute(Function&& function) const {
-        inner_.execute([context = context_, function = std::forward<Function>(function)]() mutable {
-            ContextScope scope(context.get());
-            std::move(function)();
+        visit([&](const auto& inner) {
+            inner.execute([context = ContextHold(context()), function = std::forward<Function>(function)]() mutable {
+                ContextScope scope(context.get());
+                std::move(function)();
+            });
         });
     }
 
     friend bool operator==(const TaskExecutor& a, const TaskExecutor& b) noexcept {
-        return a.inner_ == b.inner_ && a.context_ == b.context_;
+        if (a.word_ != b.word_) return false;
+        switch (a.kind()) {
+            case Kind::plain: return a.plain_ == b.plain_;
+            case Kind::tracked: return a.tracked_ == b.tracked_;
+            case Kind::other: return *a.other_ == *b.other_;
+        }
+        return false;
     }
     friend bool operator!=(const TaskExecutor& a, const TaskExecutor& b) noexcept { return !(a == b); }
 
 private:
-    /// How the inner executor blocks, when it is an io_context's executor with one of `Bits`.
-    template <std::uintptr_t... Bits>
-    std::optional<asio::execution::blocking_t> blockingOfRuntime(const asio::execution::blocking_t& property) const {
-        std::optional<asio::execution::blocking_t> answer;
-        (void)((answer = blockingOf<asio::io_context::basic_executor_type<std::allocator<void>, Bits>>(property)) ||
-               ...);
-        return answer;
-    }
-
+    // What a requirement or a preference gives, for the same context.
     template <class Executor>
-    std::optional<asio::execution::blocking_t> blockingOf(const asio::execution::blocking_t& property) const {
-        if (const auto* executor = inner_.target<Executor>()) return asio::query(*executor, property);
-        return std::nullopt;
+    TaskExecutor(const Executor& inner, TaskContext* context) {
+        place(inner);
+        if (context) retainContext(context);
+        word_ |= reinterpret_cast<std::uintptr_t>(context);
     }
 
-    asio::any_io_executor inner_;
-    std::shared_ptr<TaskContext> context_;
+    void place(const Plain& inner) noexcept {
+        new (&plain_) Plain(inner);
+        word_ = static_cast<std::uintptr_t>(Kind::plain);
+    }
+    void place(const Tracked& inner) noexcept {
+        new (&tracked_) Tracked(inner);
+        word_ = static_cast<std::uintptr_t>(Kind::tracked);
+    }
+    void place(const asio::any_io_executor& inner) {
+        new (&other_) Other(std::make_shared<const asio::any_io_executor>(inner));
+        word_ = static_cast<std::uintptr_t>(Kind::other);
+    }
+
+    void copyInnerTo(TaskExecutor& to) const noexcept {
+        switch (kind()) {
+            case Kind::plain: new (&to.plain_) Plain(plain_); break;
+            case Kind::tracked: new (&to.tracked_) Tracked(tracked_); break;
+            case Kind::other: new (&to.other_) Other(other_); break;
+        }
+        to.word_ = word_ & kKindBits;
+    }
+    void moveInnerTo(TaskExecutor& to) noexcept {
+        switch (kind()) {
+            case Kind::plain: new (&to.plain_) Plain(std::move(plain_)); break;
+            case Kind::tracked: new (&to.tracked_) Tracked(std::move(tracked_)); break;
+            case Kind::other: new (&to.other_) Other(std::move(other_)); break;
+        }
+        to.word_ = word_ & kKindBits;
+    }
+
+    std::uintptr_t word_ = 0;  // the held context, and the kind in the low bits
+    union {
+        Plain plain_;
+        Tracked tracked_;
+        Other other_;
+    };
 };
 
 /// The executor below any task wrapping, so that a new task never runs inside another's context.

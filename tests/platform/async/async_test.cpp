@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -138,6 +140,45 @@ TEST(TaskTest, ATasksExecutorBlocksAsTheExecutorBelowIt) {
     EXPECT_EQ(blocking(asio::make_strand(io.get_executor())), execution::blocking.possibly);
     EXPECT_EQ(blocking(asio::require(asio::make_strand(io.get_executor()), execution::blocking.never)),
               execution::blocking.never);
+}
+
+// A task's executor keeps its context while any copy of it lives (held directly, inside asio's
+// polymorphic executor, or made by a requirement or preference), and lets it go with the last.
+TEST(TaskTest, ATasksExecutorHoldsItsContextUntilItsLastCopyGoes) {
+    namespace execution = asio::execution;
+    using platform::detail::TaskContext;
+    using platform::detail::TaskExecutor;
+    asio::io_context io;
+    const auto inner = [&](int kind) -> asio::any_io_executor {
+        if (kind == 0) return io.get_executor();
+        if (kind == 1) return asio::prefer(io.get_executor(), execution::outstanding_work.tracked);
+        return asio::make_strand(io.get_executor());
+    };
+    for (int kind : {0, 1, 2}) {
+        SCOPED_TRACE(kind);
+        auto context = std::make_shared<TaskContext>();
+        std::weak_ptr<TaskContext> watched = context;
+        auto other = std::make_shared<TaskContext>();
+        std::optional<TaskExecutor> executor(std::in_place, inner(kind), std::move(context));
+        TaskExecutor same = *executor;
+        EXPECT_TRUE(same == *executor);
+        EXPECT_FALSE(TaskExecutor(inner(kind), other) == *executor);
+        EXPECT_EQ(same.context(), watched.lock().get());
+
+        std::optional<asio::any_io_executor> wrapped(std::in_place, asio::require(
+            asio::prefer(asio::any_io_executor(std::move(same)), execution::outstanding_work.tracked),
+            execution::blocking.never));
+        executor.reset();
+        EXPECT_FALSE(watched.expired());
+        EXPECT_EQ(wrapped->target<TaskExecutor>()->context(), watched.lock().get());
+        EXPECT_EQ(asio::query(*wrapped, execution::blocking), execution::blocking.never);
+        EXPECT_EQ(asio::query(*wrapped, execution::outstanding_work), execution::outstanding_work.tracked);
+        wrapped.reset();
+        EXPECT_TRUE(watched.expired());
+    }
+    // Every tracked executor was let go: the runtime has no work left and stops.
+    io.run_one_for(50ms);
+    EXPECT_TRUE(io.stopped());
 }
 
 TEST(TaskLocalTest, SurvivesSuspensionsAndIsInheritedButNotSharedWithSiblings) {
