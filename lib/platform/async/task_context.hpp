@@ -9,11 +9,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
-#include <new>
 #include <functional>
 #include <memory>
-#include <optional>
+#include <mutex>
+#include <new>
 #include <type_traits>
 #include <utility>
 #include <vector>
