@@ -127,7 +127,12 @@ std::size_t ArrayAssembly::elementsHash(std::span<const Value> elements) noexcep
         hash = (hash ^ words[0]) * 0x100000001b3ULL;
         hash = (hash ^ words[1]) * 0x100000001b3ULL;
     }
-    return hash ^ (hash >> 29);
+    // The multiplications carry bits only upwards, and what tells small elements apart (a kind, a
+    // double's exponent) sits high: mix it down into every bit the callers index by.
+    std::uint64_t mixed = hash;
+    mixed = (mixed ^ (mixed >> 33)) * 0xff51afd7ed558ccdULL;
+    mixed = (mixed ^ (mixed >> 33)) * 0xc4ceb9fe1a85ec53ULL;
+    return static_cast<std::size_t>(mixed ^ (mixed >> 33));
 }
 
 }  // namespace detail

@@ -132,6 +132,25 @@ TEST(ValueTextReaderTest, RepeatedSmallArraysShareOneBlock) {
     }
 }
 
+// Arrays whose elements differ only in their high bits (a double's exponent, an element's kind)
+// must not all compete for the same places.
+TEST(ValueTextReaderTest, InterleavedSmallArraysEachShareTheirBlock) {
+    const std::vector<std::string> arrays = {"[0.5]", "[[]]", "[{}]", "[0.25]", "[true]", "[null]", "[2.0]"};
+    std::string text = "[";
+    for (int round = 0; round < 3; ++round) {
+        for (const auto& array : arrays) text += array + ",";
+    }
+    text.back() = ']';
+    auto read = Value::fromJSONText(text);
+    ASSERT_EQ(read, Value::fromJSON(platform::json::parse(text)));
+    auto list = *read.arrayValue();
+    for (std::size_t i = 0; i < arrays.size(); ++i) {
+        SCOPED_TRACE(arrays[i]);
+        EXPECT_EQ(list[i].arrayValue()->data(), list[i + arrays.size()].arrayValue()->data());
+        EXPECT_EQ(list[i].arrayValue()->data(), list[i + 2 * arrays.size()].arrayValue()->data());
+    }
+}
+
 TEST(ValueTextReaderTest, ReadsLongTextsAndKeysWhole) {
     std::string longText(100000, 'x');
     longText += "\\u00e9";
