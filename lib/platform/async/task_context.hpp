@@ -143,8 +143,7 @@ public:
 
     TaskExecutor(const TaskExecutor& other) noexcept {
         other.copyInnerTo(*this);
-        if (auto* context = other.context()) retainContext(context);
-        word_ |= reinterpret_cast<std::uintptr_t>(other.context());
+        holdAlso(other.context());
     }
     TaskExecutor(TaskExecutor&& other) noexcept {
         other.moveInnerTo(*this);
@@ -226,6 +225,11 @@ private:
     template <class Executor>
     TaskExecutor(const Executor& inner, TaskContext* context) {
         place(inner);
+        holdAlso(context);
+    }
+
+    /// Takes one more hold on a context another executor already holds.
+    void holdAlso(TaskContext* context) noexcept {
         if (context) retainContext(context);
         word_ |= reinterpret_cast<std::uintptr_t>(context);
     }
